@@ -1,0 +1,21 @@
+// A portable implementation of the Win32 private profile functions, used where
+// GetPrivateProfileStringA / WritePrivateProfileStringA do not exist. It keeps every
+// line it does not change byte for byte, so a hand-edited file survives a write.
+#pragma once
+
+#include <cstddef>
+
+namespace portable_profile {
+
+// As GetPrivateProfileStringA with a section and a key: copies the value, or `fallback`
+// when the file, the section or the key does not exist, truncated to size - 1 bytes and
+// a NUL; returns the number of bytes copied (without the NUL). Section and key names
+// are compared without regard to ASCII case.
+std::size_t ReadString(const char* section, const char* key, const char* fallback, char* buffer,
+                       std::size_t size, const char* path);
+
+// As WritePrivateProfileStringA with a section, a key and a value: replaces the value of
+// an existing key, or adds the key (and the section, and the file) as needed.
+bool WriteString(const char* section, const char* key, const char* value, const char* path);
+
+}  // namespace portable_profile

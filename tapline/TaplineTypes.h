@@ -1,0 +1,49 @@
+// Plain data shared by Kanasift and its hook library Tapline.dll: the shortcut record,
+// the registered message names and the named objects. No Windows types here.
+#pragma once
+
+#include <cstdint>
+
+// One key command: Ctrl and/or Alt plus a virtual-key code; key '!' means unassigned.
+struct Shortcut {
+  std::uint8_t ctrl;
+  std::uint8_t alt;
+  std::uint8_t key;
+};
+static_assert(sizeof(Shortcut) == 3, "Shortcut is a 3-byte record");
+
+constexpr int SHORTCUT_COUNT = 13;
+constexpr int INPUT_BATCH_MAX = 256;
+constexpr std::uint8_t kUnassignedKey = '!';
+
+// Indices of the shortcut records, in the order of the [key] section.
+enum ShortcutIndex : int {
+  kToggleEnableState = 0,
+  kToggleIsUsePartialMatch = 1,
+  kNextCandidate = 2,
+  kPrevCandidate = 3,
+  kSelectAllCandidates = 4,
+  kSortBySelectState = 5,
+  kToggleCheckbox = 6,
+  kSelectCheckedItems = 7,
+  kSortByCheckState = 8,
+  kRegexSearch = 9,
+  kSortByNumInStr = 10,
+  kSetNisHeader = 11,
+  kBackSpace = 12,
+};
+
+// Registered window messages and named kernel objects agreed between the processes.
+#define KANASIFT_MSG_SEARCH_WITH_REGEX "Kanasift::UM_SEARCH_WITH_REGEX"
+#define KANASIFT_MSG_SET_NIS_HEADER "Kanasift::UM_SET_NIS_HEADER"
+#define KANASIFT_MSG_KEYDOWN "Kanasift::UM_KEYDOWN"
+#define KANASIFT_MSG_KEYDOWN_CTRL "Kanasift::UM_KEYDOWN_CTRL"
+#define KANASIFT_MSG_KEYDOWN_ALT "Kanasift::UM_KEYDOWN_ALT"
+#define KANASIFT_MSG_KEYDOWN_CTRL_ALT "Kanasift::UM_KEYDOWN_CTRL_ALT"
+#define KANASIFT_INPUT_EVENT "Kanasift::InputEvent"
+#define KANASIFT_MUTEX "Kanasift::Mutex"
+#define KANASIFT_WINDOW_CLASS "Kanasift"
+
+// Keys that Kanasift injects with SendInput carry this value in dwExtraInfo, so the hook
+// library lets them through to the view.
+constexpr std::uintptr_t kInjectedKeyMarker = 0x4B534654;  // "KSFT"
