@@ -38,7 +38,7 @@ class Event {
 // A started thread. The object owns the thread's handle until Release() or destruction.
 class Thread {
  public:
-  Thread() = default;
+  Thread();
   ~Thread();
   Thread(const Thread&) = delete;
   Thread& operator=(const Thread&) = delete;

@@ -73,6 +73,8 @@ struct Thread::State {
   std::thread thread;
 };
 
+Thread::Thread() = default;
+
 Thread::~Thread() {
   if (state_ && state_->thread.joinable()) state_->thread.detach();
 }

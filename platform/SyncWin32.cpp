@@ -46,6 +46,7 @@ unsigned __stdcall ThreadMain(void* arg) {
 }
 }  // namespace
 
+Thread::Thread() = default;
 Thread::~Thread() { Release(); }
 
 bool Thread::Start(std::function<std::uint32_t()> body) {
