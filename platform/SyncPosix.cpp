@@ -3,18 +3,21 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <memory>
 #include <thread>
 
 namespace platform {
 namespace {
 // One condition variable for all events keeps WaitAny simple; events are few and
-// rarely signalled, so the shared wake-ups cost nothing that matters.
+// rarely signalled, so the shared wake-ups cost nothing that matters. Both are never
+// destroyed: a worker that has finished its run may still be signalling while the
+// process exits.
 std::mutex& EventMutex() {
-  static std::mutex m;
+  static std::mutex& m = *std::make_unique<std::mutex>().release();
   return m;
 }
 std::condition_variable& EventChanged() {
-  static std::condition_variable cv;
+  static std::condition_variable& cv = *std::make_unique<std::condition_variable>().release();
   return cv;
 }
 }  // namespace
@@ -29,10 +32,9 @@ Event::Event(bool manualReset, bool initiallySet, const char*)
 Event::~Event() = default;
 
 void Event::Set() {
-  {
-    std::lock_guard<std::mutex> lock(EventMutex());
-    state_->set = true;
-  }
+  // Notify under the lock: a waiter may destroy the event as soon as it wakes.
+  std::lock_guard<std::mutex> lock(EventMutex());
+  state_->set = true;
   EventChanged().notify_all();
 }
 
