@@ -5,6 +5,15 @@
 
 #include <vector>
 
+// <windows.h> maps CharNext, IsCharAlpha, IsCharLower, WriteProfileString and ReplaceFile
+// to their A forms; the platform functions keep their own names, as the platform-free
+// code (which never sees <windows.h>) calls them.
+#undef CharNext
+#undef IsCharAlpha
+#undef IsCharLower
+#undef WriteProfileString
+#undef ReplaceFile
+
 namespace platform {
 
 std::wstring AnsiToWide(std::string_view text) {

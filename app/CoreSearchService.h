@@ -1,0 +1,33 @@
+// The search operations of the running program: the pattern builder (Migemo and the
+// compiler) and the candidate search over the views, joined behind the seam the input
+// engine uses.
+#pragma once
+
+#include "input/SearchService.h"
+#include "search/CandidateSearch.h"
+#include "search/PatternBuilder.h"
+
+class CoreSearchService : public SearchService {
+ public:
+  CoreSearchService(Dictionary& dictionary, ViewProvider& views, UserNotifier& notifier,
+                    const char* treeViewClassList)
+      : builder_(dictionary, notifier), search_(views, notifier, treeViewClassList) {}
+
+  void BuildPattern(InputState& state, const SearchOptions& options) override {
+    builder_.BuildPattern(state, options);
+  }
+  void SetRegexInput(const std::string& regex, InputState& state,
+                     const SearchOptions& options) override {
+    builder_.SetRegexInput(regex, state, options);
+  }
+  void SearchAndSelect(InputState& state, const SearchOptions& options, int step,
+                       ItemRect& itemRect, bool selectAll, std::string* matchedText,
+                       bool includeCurrent) override {
+    search_.SearchAndSelect(state, options, builder_.pattern(), step, itemRect, selectAll,
+                            matchedText, includeCurrent);
+  }
+
+ private:
+  PatternBuilder builder_;
+  CandidateSearch search_;
+};

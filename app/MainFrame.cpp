@@ -1,0 +1,298 @@
+// The main frame's life: construction, the message map, creation, timers, destruction.
+// The tray and its commands are in MainFrameTray.cpp, the input and the query service in
+// MainFrameInput.cpp.
+#include "app/MainFrame.h"
+
+#include <commctrl.h>
+
+#include "app/AppMessages.h"
+#include "app/CoreSearchService.h"
+#include "app/TaplineInputSource.h"
+#include "app/framework/AppModule.h"
+#include "app/resources/ResourceIds.h"
+#include "search/MigemoLoadThread.h"
+#include "settings/Shortcuts.h"
+#include "settings/TaskTrayAppIniFile.h"
+#include "tapline/Tapline.h"
+#include "ui/InputDialog.h"
+#include "ui/InputTooltip.h"
+#include "view/RemoteViews.h"
+
+namespace {
+
+MainFrame* theMainFrame = nullptr;
+
+// WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN | WS_CLIPSIBLINGS; the window is never shown.
+constexpr DWORD kFrameStyle = 0x06CF0000;
+// WS_EX_APPWINDOW | WS_EX_WINDOWEDGE.
+constexpr DWORD kFrameExStyle = 0x00040100;
+
+}  // namespace
+
+MainFrame* GetMainFrame() {
+  if (theMainFrame == nullptr) theMainFrame = new MainFrame();
+  return theMainFrame;
+}
+
+void DeleteMainFrame() {
+  delete theMainFrame;
+  theMainFrame = nullptr;
+}
+
+const WindowClassInfo& MainFrame::WindowClass() {
+  static const WindowClassInfo info{KANASIFT_WINDOW_CLASS, 0, IDI_APP, IDC_ARROW, COLOR_BTNFACE};
+  return info;
+}
+
+MainFrame::MainFrame()
+    : trayIcon_(std::make_unique<TrayIcon>(nullptr, UM_TRAY_NOTIFY, nullptr, "Kanasift")),
+      inputQueue_([this] {
+        // On the pushing thread: only post, never send.
+        if (HWND window = hwnd()) PostMessageA(window, UM_DRAIN_INPUT, 0, 0);
+      }) {}
+
+MainFrame::~MainFrame() {
+  // The workers are gone with the window (OnDestroy); stop them here too when the window
+  // never got that far.
+  StopWorkers();
+
+  // 1. The tray icon, removed while still shown.
+  if (trayIcon_) trayIcon_->remove();
+  trayIcon_.reset();
+  currentIcon_.Reset();
+  // 2. The dialogs, regular expression first, then NIS header.
+  regexDialog_.reset();
+  nisHeaderDialog_.reset();
+  // 3.-4. The tree-class list, the input and the pattern (with the engine and search).
+  tooltip_.reset();
+  inputSource_.reset();
+  treeViewClassList_.clear();
+  // 5. The menu (the loaded resource, and with it the sub-menu shown).
+  trayMenu_ = nullptr;
+  menuResource_.Reset();
+  // 6. The window itself goes with the FrameWindow base.
+}
+
+HWND MainFrame::CreateMainWindow(bool hideAtStart) {
+  // The creation parameter carries hideAtStart in its low byte.
+  void* param = reinterpret_cast<void*>(static_cast<std::uintptr_t>(hideAtStart ? 1 : 0));
+  return Create(WindowClass(), nullptr, nullptr, kFrameStyle, kFrameExStyle, param);
+}
+
+bool MainFrame::PreTranslateMessage(MSG* msg) {
+  // The dialog messages carry a pointer to text that is valid only during a direct,
+  // same-thread send; a posted one can only be forged or stale: drop it here.
+  if (msg->hwnd == hwnd() && (IsRegisteredMessage(msg->message, UM_SEARCH_WITH_REGEX) ||
+                              IsRegisteredMessage(msg->message, UM_SET_NIS_HEADER))) {
+    return true;
+  }
+  return false;
+}
+
+bool MainFrame::ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                                     LRESULT& result, DWORD mapId) {
+  if (mapId != 0) return false;
+  result = 0;
+  switch (message) {
+    case WM_CREATE:
+      result = OnCreate(*reinterpret_cast<const CREATESTRUCTA*>(lParam));
+      return true;
+    case WM_CLOSE:
+      DestroyWindow(window);
+      return true;
+    case WM_DESTROY:
+      result = OnDestroy();
+      return true;
+    case WM_ENDSESSION:
+      // Whatever wParam says: a cancelled shutdown also leaves the program unhooked.
+      Tapline::unsetHook();
+      return true;
+    default:
+      break;
+  }
+  if (IsRegisteredMessage(message, UM_TASKBAR_CREATED)) {
+    result = OnTaskbarCreated();
+    return true;
+  }
+  switch (message) {
+    case UM_TRAY_NOTIFY:
+      result = OnTrayNotify(lParam);
+      return true;
+    case UM_SHOW_TRAY_ICON:
+      result = OnShowTrayIcon();
+      return true;
+    case UM_HIDE_TRAY_ICON:
+      trayIcon_->remove();
+      return true;
+    default:
+      break;
+  }
+  if (IsRegisteredMessage(message, UM_SEARCH_WITH_REGEX)) {
+    result = OnSearchWithRegex(wParam, lParam);
+    return true;
+  }
+  if (IsRegisteredMessage(message, UM_SET_NIS_HEADER)) {
+    result = OnSetNisHeader(lParam);
+    return true;
+  }
+  if (IsRegisteredMessage(message, UM_KEYDOWN) || IsRegisteredMessage(message, UM_KEYDOWN_CTRL) ||
+      IsRegisteredMessage(message, UM_KEYDOWN_ALT) ||
+      IsRegisteredMessage(message, UM_KEYDOWN_CTRL_ALT)) {
+    result = OnKeyDown(message, wParam, lParam);
+    return true;
+  }
+  switch (message) {
+    case WM_TIMER:
+      result = OnTimer(wParam);
+      return true;
+    case WM_COPYDATA:
+      result = OnCopyData(reinterpret_cast<HWND>(wParam),
+                          reinterpret_cast<const COPYDATASTRUCT*>(lParam));
+      return true;
+    case WM_COMMAND: {
+      int id = LOWORD(wParam);
+      if (id >= ID_CMD_FIRST && id <= ID_CMD_LAST) {
+        result = OnCommand(id);
+        return true;
+      }
+      return false;
+    }
+    case UM_DRAIN_INPUT:
+      inputQueue_.Drain();
+      return true;
+    default:
+      return false;
+  }
+}
+
+LRESULT MainFrame::OnCreate(const CREATESTRUCTA& create) {
+  hideAtStart_ = (reinterpret_cast<std::uintptr_t>(create.lpCreateParams) & 0xFF) != 0;
+
+  // 1. Common controls: list view, tree view and bar classes (the tooltip among them).
+  INITCOMMONCONTROLSEX controls{sizeof(controls),
+                                ICC_LISTVIEW_CLASSES | ICC_TREEVIEW_CLASSES | ICC_BAR_CLASSES};
+  InitCommonControlsEx(&controls);
+
+  // 2. Offered every message of the thread's loop.
+  if (MessageLoop* loop = MessageLoop::ForCurrentThread()) loop->AddMessageFilter(this);
+
+  // 3. The tray menu: sub-menu 0 of menu 101. The loaded menu is kept and destroyed as a
+  // whole, so that no part of it leaks.
+  trayMenu_ = nullptr;
+  menuResource_.Reset(LoadMenuA(app_module::Instance(), MAKEINTRESOURCEA(IDR_TRAY_MENU)));
+  if (menuResource_) trayMenu_ = GetSubMenu(menuResource_.Get(), 0);
+
+  // 4. The input tooltip (tooltips_class32, topmost, one tracking tool).
+  tooltip_ = std::make_unique<InputTooltip>([] { return GetTickCount(); });
+  tooltip_->Create(hwnd(), app_module::Instance());
+
+  // 5.-9. The settings, read once; the file stays open for the shortcuts below.
+  TaskTrayAppIniFile ini;
+  LoadAppSettings(ini, settings_);
+  // The dictionary loader is only constructed: the dictionary opens on first use.
+  migemoLoadThread_ = std::make_unique<MigemoLoadThread>(settings_.dictPath);
+
+  // 6., 10.-15. The hook library, configured before the input event and the receiver exist.
+  ConfigureHookLibrary(ini);
+
+  // 16. The tray icon, unless started with /hide; the picture is set either way (the
+  // update fails harmlessly while the icon is not in the tray).
+  trayIcon_->setWindow(hwnd());
+  if (!hideAtStart_) trayIcon_->add();
+  RefreshTrayIcon();
+
+  // 17.-18. The two input dialogs, created hidden; the NIS dialog gets its own caption
+  // ("NISヘッダ設定") and OK text ("設定").
+  regexDialog_ = CreateInputDialog(InputDialogKind::Regex, hwnd(), app_module::Instance(),
+                                   settings_.regexHistMax, UM_SEARCH_WITH_REGEX);
+  nisHeaderDialog_ = CreateInputDialog(InputDialogKind::NisHeader, hwnd(), app_module::Instance(),
+                                       settings_.regexHistMax, UM_SET_NIS_HEADER);
+
+  // 19. The input engine and, last, the receiver thread.
+  StartInput();
+  return 0;
+}
+
+void MainFrame::ConfigureHookLibrary(TaskTrayAppIniFile& ini) {
+  Tapline::setIsUse(settings_.isUse);
+  if (settings_.isForceEnable) {
+    Tapline::toggleIsForceEnable();
+    SaveSettings();
+  }
+  if (!Tapline::setListViewClasses(settings_.classes.c_str())) {
+    MessageBoxA(nullptr, "Failed to setListViewClasses()", "Kanasift", MB_OK);
+  }
+  if (!Tapline::setTreeViewClasses(settings_.treeClasses.c_str())) {
+    MessageBoxA(nullptr, "Failed to setTreeViewClasses()", "Kanasift", MB_OK);
+  }
+  // The tree classes as a NUL-separated list: the text plus two spare bytes for the
+  // conversion in place.
+  treeViewClassList_.assign(settings_.treeClasses);
+  treeViewClassList_.append(2, '\0');
+  Tapline::tssToNss(treeViewClassList_.data());
+  if (!Tapline::setTargetConditions(settings_.targetConditions.c_str())) {
+    MessageBoxA(nullptr, "Failed to setTargetConditions()", "Kanasift", MB_OK);
+  }
+  LoadShortcuts(ini, shortcuts_.data());
+  Tapline::setShortcuts(shortcuts_.data());
+}
+
+void MainFrame::StartInput() {
+  views_ = std::make_unique<RemoteViewProvider>();
+  search_ = std::make_unique<CoreSearchService>(*migemoLoadThread_, *views_, *this,
+                                                treeViewClassList_.c_str());
+  engine_ = std::make_unique<InputEngine>(*this, *search_, *views_, settings_, shortcuts_,
+                                          treeViewClassList_);
+  inputSource_ = std::make_unique<TaplineInputSource>();
+  inputRecvThread_ = std::make_unique<InputRecvThread>(
+      *inputSource_, [this](ViewHandle view, std::uint8_t ch, std::uint32_t tick) {
+        inputQueue_.Push([this, view, ch, tick] {
+          if (engine_) engine_->OnInputChar(view, ch, tick);
+        });
+      });
+  inputRecvThread_->Start();
+}
+
+void MainFrame::StopWorkers() {
+  // Nothing runs the engine any more; then the dictionary loader and the receiver, each
+  // stopped and waited for.
+  engine_.reset();
+  search_.reset();
+  migemoLoadThread_.reset();
+  inputRecvThread_.reset();
+  views_.reset();
+}
+
+std::uint32_t MainFrame::LastInputTick() const {
+  return engine_ ? engine_->state().lastInputTick : 0;
+}
+
+LRESULT MainFrame::OnDestroy() {
+  StopWorkers();
+  if (MessageLoop* loop = MessageLoop::ForCurrentThread()) loop->RemoveMessageFilter(this);
+  PostQuitMessage(0);
+  return 0;
+}
+
+LRESULT MainFrame::OnTimer(UINT_PTR id) {
+  switch (id) {
+    case ID_TIMER_DICT_RELEASE:
+      if (migemoLoadThread_) migemoLoadThread_->CloseMigemo();
+      KillTimer(hwnd(), ID_TIMER_DICT_RELEASE);
+      break;
+    case ID_TIMER_TOOLTIP:   // hide the tip
+    case ID_TIMER_ANIMATION:  // one frame of the bar
+      if (tooltip_) tooltip_->OnTimer(id, LastInputTick(), settings_);
+      break;
+    default:
+      break;  // not ours
+  }
+  return 0;
+}
+
+void MainFrame::RestartDictReleaseTimer() {
+  if (!settings_.isKeepAliveDict && settings_.dictAliveTime != 0) {
+    KillTimer(hwnd(), ID_TIMER_DICT_RELEASE);
+    SetTimer(hwnd(), ID_TIMER_DICT_RELEASE, static_cast<UINT>(settings_.dictAliveTime), nullptr);
+  }
+}

@@ -1,0 +1,149 @@
+// Key notifications, the dialogs' messages, the query service, and the main frame's side
+// of the input engine (InputHost).
+#include <windows.h>
+
+#include "app/AppMessages.h"
+#include "app/CommandLine.h"
+#include "app/MainFrame.h"
+#include "search/MigemoLoadThread.h"
+#include "search/QueryService.h"
+#include "tapline/Tapline.h"
+#include "ui/InputDialog.h"
+#include "ui/InputTooltip.h"
+
+namespace {
+
+// The reply record of a requester in this process (its address comes in dwData).
+struct QueryReply {
+  char* buffer;
+  std::int32_t capacity;
+};
+
+// How long a reply may wait for the requester's window.
+constexpr UINT kReplyTimeoutMs = 3000;
+
+KeyModifiers ModifiersOf(UINT message) {
+  if (IsRegisteredMessage(message, UM_KEYDOWN_CTRL)) return KeyModifiers::Ctrl;
+  if (IsRegisteredMessage(message, UM_KEYDOWN_ALT)) return KeyModifiers::Alt;
+  if (IsRegisteredMessage(message, UM_KEYDOWN_CTRL_ALT)) return KeyModifiers::CtrlAlt;
+  return KeyModifiers::None;
+}
+
+// Text handed over by pointer in lParam is only trusted from a send on our own thread
+// (the input dialogs); another thread or process cannot pass us a pointer.
+bool IsOwnThreadText(LPARAM lParam) { return lParam != 0 && !InSendMessage(); }
+
+}  // namespace
+
+LRESULT MainFrame::OnKeyDown(UINT message, WPARAM wParam, LPARAM lParam) {
+  if (lParam == 0) {
+    // A command (a second start's switch): 1 use, 2 enable, 3 force-enable, 4 tray.
+    switch (wParam) {
+      case kToggleUse: ToggleIsUse(); break;
+      case kToggleEnable: ToggleIsEnable(); break;
+      case kToggleForceEnable: ToggleIsForceEnable(); break;
+      case kRefreshTrayIcon: RefreshTrayIcon(); break;
+      default: break;
+    }
+    return 0;
+  }
+  // Characters typed before this key are queued before it.
+  if (inputRecvThread_) inputRecvThread_->FetchAndDeliver();
+  KeyModifiers modifiers = ModifiersOf(message);
+  auto view = static_cast<ViewHandle>(lParam);
+  inputQueue_.Push([this, modifiers, wParam, view] {
+    if (engine_) engine_->OnKeyDown(modifiers, wParam, view);
+  });
+  inputQueue_.Drain();
+  return 0;
+}
+
+LRESULT MainFrame::OnSearchWithRegex(WPARAM, LPARAM lParam) {
+  if (!IsOwnThreadText(lParam)) return 0;
+  std::string text(reinterpret_cast<const char*>(lParam));  // valid only during this call
+  inputQueue_.Push([this, text] {
+    if (engine_) engine_->OnSearchWithRegex(text);
+  });
+  inputQueue_.Drain();
+  return 0;
+}
+
+LRESULT MainFrame::OnSetNisHeader(LPARAM lParam) {
+  if (!IsOwnThreadText(lParam)) return 0;
+  Tapline::setNisHeader(reinterpret_cast<const char*>(lParam));
+  return 0;
+}
+
+LRESULT MainFrame::OnCopyData(HWND requester, const COPYDATASTRUCT* data) {
+  if (data == nullptr) return FALSE;
+  // A reply address in dwData is only usable by a requester of this process: an address
+  // that another process supplied is never written through.
+  if (data->dwData != 0) {
+    DWORD requesterProcess = 0;
+    if (requester == nullptr || GetWindowThreadProcessId(requester, &requesterProcess) == 0 ||
+        requesterProcess != GetCurrentProcessId()) {
+      return FALSE;
+    }
+  }
+  std::optional<QueryRequest> request = ParseQueryRequest(data->lpData, data->cbData);
+  if (!request || !migemoLoadThread_) return FALSE;
+  std::string answer;
+  if (!AnswerQuery(*migemoLoadThread_, *request, answer)) return FALSE;  // no dictionary
+  RestartDictReleaseTimer();
+  if (data->dwData != 0) {
+    auto* reply = reinterpret_cast<QueryReply*>(data->dwData);
+    FillQueryReply(answer, reply->buffer, reply->capacity);
+  } else if (requester != nullptr && IsWindow(requester)) {
+    COPYDATASTRUCT copy{};
+    copy.cbData = static_cast<DWORD>(answer.size() + 1);
+    copy.lpData = const_cast<char*>(answer.c_str());
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutA(requester, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&copy),
+                        SMTO_ABORTIFHUNG, kReplyTimeoutMs, &ignored);
+  }
+  return TRUE;
+}
+
+// InputHost.
+
+std::uint32_t MainFrame::TickCount() { return GetTickCount(); }
+
+bool MainFrame::IsShiftDown() { return (GetKeyState(VK_SHIFT) & 0x80) != 0; }
+
+void MainFrame::InjectKey(std::uint8_t virtualKey) {
+  INPUT input{};
+  input.type = INPUT_KEYBOARD;
+  input.ki.wVk = virtualKey;
+  // Marked as ours, so the hook library lets it through to the view.
+  input.ki.dwExtraInfo = kInjectedKeyMarker;
+  SendInput(1, &input, sizeof(INPUT));
+}
+
+void MainFrame::EnsureDictionaryLoading() {
+  if (migemoLoadThread_) migemoLoadThread_->EnsureLoading();
+}
+
+void MainFrame::ShowInputTooltip(const ItemRect& itemRect, const std::string* matchedText) {
+  if (!tooltip_ || !engine_) return;
+  tooltip_->ShowInputTooltip(itemRect, matchedText ? matchedText->c_str() : nullptr,
+                             engine_->state(), settings_);
+}
+
+void MainFrame::HideInputTooltip() {
+  if (tooltip_) tooltip_->HideInputTooltip();
+}
+
+void MainFrame::ShowRegexDialog() {
+  if (regexDialog_) regexDialog_->ShowInputDialog();
+}
+
+void MainFrame::ShowNisHeaderDialog() {
+  if (nisHeaderDialog_) nisHeaderDialog_->ShowInputDialog();
+}
+
+void MainFrame::Beep() { MessageBeep(0); }
+
+void MainFrame::ShowMessage(ViewHandle owner, const std::string& text, const std::string& title,
+                            unsigned style) {
+  MessageBoxA(reinterpret_cast<HWND>(owner), text.c_str(), title.c_str(), style);
+}

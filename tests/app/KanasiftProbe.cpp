@@ -1,0 +1,154 @@
+// A small helper for the scenario test: talks to a running Kanasift from outside, as
+// another program or the shell would, and reports what it sees.
+//
+//   KanasiftProbe window                 exit 0 when the main window exists
+//   KanasiftProbe icon                   exit 0 when the tray holds Kanasift's icon
+//   KanasiftProbe send <msg> <w> <l>     SendMessage; prints the result
+//   KanasiftProbe post <msg> <w> <l>     PostMessage
+//   KanasiftProbe box <title>            prints the text of a message box (UTF-8), exit 1 if none
+//   KanasiftProbe close-box <title>      closes that message box
+//   KanasiftProbe close-menu             closes an open pop-up menu
+//   KanasiftProbe menu-open              exit 0 while a pop-up menu is open
+//   KanasiftProbe query <text> [dwData]  asks the query service (WM_COPYDATA); prints the result
+//
+// <msg> is a number (0x400) or a registered name ("Kanasift::UM_KEYDOWN").
+#include <windows.h>
+#include <shellapi.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+HWND MainWindow() { return FindWindowA("Kanasift", nullptr); }
+
+UINT MessageFromText(const char* text) {
+  if (text[0] >= '0' && text[0] <= '9') return static_cast<UINT>(std::strtoul(text, nullptr, 0));
+  return RegisterWindowMessageA(text);
+}
+
+LPARAM NumberFromText(const char* text) {
+  return static_cast<LPARAM>(std::strtoll(text, nullptr, 0));
+}
+
+// The icon of (window, 0) is in the tray exactly when a modify that changes nothing succeeds.
+bool TrayHasIcon(HWND window) {
+  NOTIFYICONDATAA data{};
+  data.cbSize = NOTIFYICONDATAA_V1_SIZE;
+  data.hWnd = window;
+  data.uID = 0;
+  data.uFlags = 0;
+  return Shell_NotifyIconA(NIM_MODIFY, &data) == TRUE;
+}
+
+std::string Utf8(const std::wstring& text) {
+  int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
+  std::string out(n > 0 ? n - 1 : 0, '\0');
+  if (n > 1) WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, out.data(), n, nullptr, nullptr);
+  return out;
+}
+
+HWND FindBox(const char* title) {
+  std::wstring wide(MultiByteToWideChar(CP_UTF8, 0, title, -1, nullptr, 0), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, title, -1, wide.data(), static_cast<int>(wide.size()));
+  return FindWindowW(L"#32770", wide.c_str());
+}
+
+// A message box's text: its static control (id 0xFFFF).
+std::wstring BoxText(HWND box) {
+  HWND text = GetDlgItem(box, 0xFFFF);
+  wchar_t buffer[4096] = {};
+  if (text) GetWindowTextW(text, buffer, 4096);
+  return buffer;
+}
+
+// The reply of the query service arrives here as WM_COPYDATA.
+std::string queryAnswer;
+bool queryAnswered = false;
+LRESULT CALLBACK ReplyProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_COPYDATA) {
+    auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
+    queryAnswer.assign(static_cast<const char*>(data->lpData), data->cbData);
+    queryAnswered = true;
+    return TRUE;
+  }
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
+int Usage() {
+  std::fprintf(stderr, "usage: KanasiftProbe window|icon|send|post|box|close-box|close-menu|menu-open|query ...\n");
+  return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) return Usage();
+  std::string command = argv[1];
+  HWND window = MainWindow();
+  if (command == "window") {
+    std::printf("%p\n", static_cast<void*>(window));
+    return window ? 0 : 1;
+  }
+  if (command == "icon") {
+    bool shown = window && TrayHasIcon(window);
+    std::printf("%s\n", shown ? "shown" : "hidden");
+    return shown ? 0 : 1;
+  }
+  if ((command == "send" || command == "post") && argc == 5) {
+    if (!window) return 3;
+    UINT message = MessageFromText(argv[2]);
+    WPARAM wParam = static_cast<WPARAM>(NumberFromText(argv[3]));
+    LPARAM lParam = NumberFromText(argv[4]);
+    if (command == "post") return PostMessageA(window, message, wParam, lParam) ? 0 : 1;
+    DWORD_PTR result = 0;
+    if (!SendMessageTimeoutA(window, message, wParam, lParam, SMTO_ABORTIFHUNG, 10000, &result)) return 1;
+    std::printf("%lld\n", static_cast<long long>(result));
+    return 0;
+  }
+  if (command == "box" && argc == 3) {
+    HWND box = FindBox(argv[2]);
+    if (!box) return 1;
+    std::string text = Utf8(BoxText(box));
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    std::printf("\n");
+    return 0;
+  }
+  if (command == "close-box" && argc == 3) {
+    HWND box = FindBox(argv[2]);
+    if (!box) return 1;
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+    return 0;
+  }
+  if (command == "menu-open" || command == "close-menu") {
+    HWND menu = FindWindowA("#32768", nullptr);
+    bool open = menu && IsWindowVisible(menu);
+    if (command == "menu-open") return open ? 0 : 1;
+    if (!open) return 1;
+    PostMessageA(menu, WM_KEYDOWN, VK_ESCAPE, 0);
+    return 0;
+  }
+  if (command == "query" && (argc == 3 || argc == 4)) {
+    if (!window) return 3;
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = ReplyProc;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = "KanasiftProbeReply";
+    RegisterClassA(&wc);
+    HWND reply = CreateWindowExA(0, wc.lpszClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                 wc.hInstance, nullptr);
+    std::string request = std::string(argv[2]) + '\0' + std::string("\\.*^$/[]~(){}+") + '\0';
+    // A reply address of our own in dwData: the service must refuse to write through it.
+    ULONG_PTR replyAddress = argc == 4 ? static_cast<ULONG_PTR>(NumberFromText(argv[3])) : 0;
+    COPYDATASTRUCT data{replyAddress, static_cast<DWORD>(request.size()), request.data()};
+    DWORD_PTR result = 0;
+    SendMessageTimeoutA(window, WM_COPYDATA, reinterpret_cast<WPARAM>(reply),
+                        reinterpret_cast<LPARAM>(&data), SMTO_ABORTIFHUNG, 20000, &result);
+    std::printf("result=%lld answered=%d answer=%s\n", static_cast<long long>(result),
+                queryAnswered ? 1 : 0, queryAnswer.c_str());
+    DestroyWindow(reply);
+    return 0;
+  }
+  return Usage();
+}

@@ -1,0 +1,82 @@
+// A stand-in for Tapline.dll used only by the shell's scenario test: the same exported
+// interface, with every call that changes the hook library's state written as one line
+// to TaplineStub.log beside the DLL, so the test sees what the program asked for.
+// Classes, tree classes or conditions given as "FAIL" are refused.
+#define TAPLINE_BUILD
+#include "tapline/Tapline.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+namespace {
+
+bool enabled = true;
+bool forceEnabled = false;
+
+void Log(const std::string& line) {
+  char path[MAX_PATH] = {};
+  HMODULE self = nullptr;
+  GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                     reinterpret_cast<LPCSTR>(&Log), &self);
+  GetModuleFileNameA(self, path, MAX_PATH);
+  char* slash = std::strrchr(path, '\\');
+  if (slash == nullptr) return;
+  std::strcpy(slash + 1, "TaplineStub.log");
+  if (FILE* f = std::fopen(path, "ab")) {
+    std::fprintf(f, "%s\n", line.c_str());
+    std::fclose(f);
+  }
+}
+
+bool Accept(const char* what, const char* text) {
+  Log(std::string(what) + " " + (text ? text : "(null)"));
+  return text != nullptr && std::strcmp(text, "FAIL") != 0;
+}
+
+}  // namespace
+
+bool Tapline::setHook(HWND) {
+  Log("setHook");
+  return true;
+}
+void Tapline::unsetHook() { Log("unsetHook"); }
+void Tapline::setIsUse(bool isUse) { Log(isUse ? "setIsUse 1" : "setIsUse 0"); }
+bool Tapline::isEnable() { return enabled; }
+bool Tapline::isForceEnable() { return forceEnabled; }
+bool Tapline::toggleIsEnable() {
+  enabled = !enabled;
+  Log(enabled ? "toggleIsEnable 1" : "toggleIsEnable 0");
+  return enabled;
+}
+bool Tapline::toggleIsForceEnable() {
+  forceEnabled = !forceEnabled;
+  Log(forceEnabled ? "toggleIsForceEnable 1" : "toggleIsForceEnable 0");
+  return forceEnabled;
+}
+bool Tapline::setListViewClasses(const char* text) { return Accept("setListViewClasses", text); }
+bool Tapline::setTreeViewClasses(const char* text) { return Accept("setTreeViewClasses", text); }
+bool Tapline::setTargetConditions(const char* text) { return Accept("setTargetConditions", text); }
+void Tapline::tssToNss(char* buffer) {
+  for (char* p = buffer; *p; ++p) {
+    if (*p == '\t') *p = '\0';
+  }
+}
+bool Tapline::isTargetClass(const char* className, const char* list) {
+  for (const char* p = list; *p; p += std::strlen(p) + 1) {
+    if (std::strcmp(p, className) == 0) return true;
+  }
+  return false;
+}
+void Tapline::setShortcuts(const Shortcut* shortcuts) {
+  std::string line = "setShortcuts";
+  for (int i = 0; i < SHORTCUT_COUNT; ++i) {
+    char record[16];
+    std::snprintf(record, sizeof(record), " %d%d%c", shortcuts[i].ctrl, shortcuts[i].alt,
+                  shortcuts[i].key);
+    line += record;
+  }
+  Log(line);
+}
+bool Tapline::setNisHeader(const char* header) { return Accept("setNisHeader", header); }
+int Tapline::getInputs(HWND*, unsigned char*, std::uint32_t*) { return 0; }

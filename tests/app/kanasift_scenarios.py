@@ -1,0 +1,362 @@
+#!/usr/bin/env python3
+"""Scenario test of the application shell: starts Kanasift.exe under Wine in its own
+folder, with a Kanasift.ini written there, and drives it from outside (second starts,
+window messages through KanasiftProbe.exe), checking the tray icon, the settings file,
+the hook library's calls (TaplineStub.log, when the test's hook library is used), the
+history files and the exit code. Screenshots of the tray menu and of the shortcut list go
+to <shots-dir>.
+
+    kanasift_scenarios.py <source-root> <build-dir> <kanasift-dir> <probe.exe> <shots-dir>
+
+Python standard library only. Prints one line per check and a closing summary.
+"""
+import os
+import subprocess
+import sys
+import time
+
+ROOT, BUILD, APP_DIR, PROBE, SHOTS = sys.argv[1:6]
+WINE_ENV = os.path.join(ROOT, 'scripts', 'wine-env.sh')
+EXE = os.path.join(APP_DIR, 'Kanasift.exe')
+INI = os.path.join(APP_DIR, 'Kanasift.ini')
+STUB_LOG = os.path.join(APP_DIR, 'TaplineStub.log')
+USES_STUB = os.path.exists(os.path.join(APP_DIR, 'TaplineStub.marker'))
+SEVEN = ['IsUse', 'IsForceEnable', 'IsKeepAliveDict', 'IsUsePartialMatch', 'IsUseTooltip',
+         'IsAnimateTooltip', 'IsCheckBySpace']
+COMMAND_KEYS = {1000: 'IsUse', 1002: 'IsKeepAliveDict', 1003: 'IsUsePartialMatch',
+                1004: 'IsUseTooltip', 1005: 'IsAnimateTooltip', 1006: 'IsCheckBySpace'}
+
+passed = 0
+failed = 0
+
+
+def check(ok, what):
+    global passed, failed
+    if ok:
+        passed += 1
+        print('ok   ' + what)
+    else:
+        failed += 1
+        print('FAIL ' + what)
+    sys.stdout.flush()
+    return ok
+
+
+def wine_env():
+    out = subprocess.run([WINE_ENV, 'env', BUILD], capture_output=True, text=True, check=True).stdout
+    env = dict(os.environ)
+    for line in out.splitlines():
+        if line.startswith('export '):
+            key, _, value = line[len('export '):].partition('=')
+            env[key] = value.strip("'\"")
+    return env
+
+
+ENV = wine_env()
+
+
+def start(*args):
+    """Starts Kanasift.exe in its folder; returns the process."""
+    return subprocess.Popen([WINE_ENV, 'run', BUILD, EXE] + list(args), cwd=APP_DIR,
+                            stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                            stderr=subprocess.DEVNULL)
+
+
+def run_second(*args):
+    """A second start; returns its exit code."""
+    p = start(*args)
+    return p.wait(timeout=60)
+
+
+def probe(*args):
+    r = subprocess.run([WINE_ENV, 'run', BUILD, PROBE] + [str(a) for a in args], cwd=APP_DIR,
+                       stdin=subprocess.DEVNULL, capture_output=True, timeout=60)
+    return r.returncode, r.stdout
+
+
+def wait_for(predicate, seconds=20.0):
+    end = time.time() + seconds
+    while time.time() < end:
+        if predicate():
+            return True
+        time.sleep(0.2)
+    return predicate()
+
+
+def icon_shown():
+    return probe('icon')[0] == 0
+
+
+def window_exists():
+    return probe('window')[0] == 0
+
+
+def command(cmd_id):
+    """WM_COMMAND sent synchronously, so its effects are done when this returns."""
+    return probe('send', '0x111', cmd_id, 0)
+
+
+def read_ini():
+    with open(INI, 'rb') as f:
+        return f.read()
+
+
+def ini_values(data):
+    values = {}
+    for line in data.decode('cp932').splitlines():
+        key, sep, value = line.partition('=')
+        if sep:
+            values[key.strip()] = value.strip()
+    return values
+
+
+def other_lines(data):
+    """Every line of the file except the seven on/off settings, byte for byte."""
+    return [line for line in data.split(b'\n')
+            if line.split(b'=')[0].strip().decode('ascii', 'replace') not in SEVEN]
+
+
+def stub_log():
+    if not os.path.exists(STUB_LOG):
+        return []
+    with open(STUB_LOG, 'r', encoding='latin-1') as f:
+        return f.read().splitlines()
+
+
+def screenshot(name):
+    path = os.path.join(SHOTS, name)
+    subprocess.run(['import', '-window', 'root', path], env=ENV, check=False, timeout=60)
+    return path
+
+
+def write_ini():
+    dict_path = os.path.join(BUILD, 'dist', 'dict', 'migemo-dict')
+    lines = [
+        '; settings written by the scenario test',
+        '[main]',
+        'IsUse=1',
+        'IsForceEnable=0',
+        'IsKeepAliveDict=0',
+        'IsUsePartialMatch=0',
+        'IsUseTooltip=1',
+        'IsAnimateTooltip=1',
+        'IsCheckBySpace=0',
+        'DictAliveTime=4000',
+        'KanafyLength=3',
+        'Classes=SysListView32',
+        'DictPath=Z:' + dict_path.replace('/', '\\'),
+        'CustomNote=kept as written',
+        '[key]',
+        'NextCandidateShortcut=N-',
+        'SetNisHeader=K+',
+    ]
+    with open(INI, 'wb') as f:
+        f.write(('\r\n'.join(lines) + '\r\n').encode('cp932'))
+
+
+def clean_folder():
+    for name in ('Kanasift.ini', 'TaplineStub.log', 'RegexHistory.ini', 'NisHeaderHistory.ini'):
+        path = os.path.join(APP_DIR, name)
+        if os.path.exists(path):
+            os.remove(path)
+
+
+def stop(process):
+    if process.poll() is None:
+        probe('post', '0x111', 1011, 0)
+        try:
+            return process.wait(timeout=30)
+        except subprocess.TimeoutExpired:
+            process.kill()
+    return process.returncode
+
+
+def scenario_main():
+    clean_folder()
+    write_ini()
+    main = start()
+    if not check(wait_for(window_exists), 'the first start creates the main window'):
+        stop(main)
+        return
+    check(wait_for(icon_shown), 'the tray icon is shown after start')
+    if USES_STUB:
+        log = stub_log()
+        check('setHook' in log, 'the keyboard hook is set on the main window')
+        check('setIsUse 1' in log and 'setListViewClasses SysListView32' in log,
+              'the hook library gets IsUse and the list classes from the file')
+        shortcuts = [l for l in log if l.startswith('setShortcuts')]
+        check(len(shortcuts) == 1 and ' 01N' in shortcuts[0] and ' 11K' in shortcuts[0],
+              'shortcuts from [key] reach the hook library (N- is Alt+N, K+ Ctrl+Alt+K)')
+
+    # A second start without switches: exit 0, icon (still) shown, and still removable.
+    check(run_second() == 0, 'a second start exits with 0')
+    check(icon_shown(), 'the icon is shown after a second start')
+    command(1010)
+    check(wait_for(lambda: not icon_shown(), 5), 'command 1010 removes the icon')
+    check(run_second() == 0 and wait_for(icon_shown, 5), 'a second start brings the icon back')
+    check(run_second('/hide') == 0 and icon_shown(), 'a second start with /hide shows the icon too')
+
+    # Toggles through a second start.
+    before = read_ini()
+    log_before = len(stub_log())
+    check(run_second('/toggle_is_use', '/toggle_is_enable') == 0, 'second start with two toggles exits 0')
+    check(wait_for(lambda: ini_values(read_ini()).get('IsUse') == '0', 10),
+          '/toggle_is_use /toggle_is_enable toggles use (IsUse=0 written)')
+    after = read_ini()
+    check(other_lines(after) == other_lines(before),
+          'only the seven on/off lines differ after the toggle')
+    values = ini_values(after)
+    check(all(k in values for k in SEVEN), 'all seven on/off settings are written')
+    if USES_STUB:
+        new = stub_log()[log_before:]
+        check('setIsUse 0' in new and not any(l.startswith('toggleIsEnable') for l in new),
+              'only use was toggled, not the enable state')
+
+    before = read_ini()
+    log_before = len(stub_log())
+    check(run_second('/TOGGLE_IS_USE') == 0, 'a second start with /TOGGLE_IS_USE exits 0')
+    time.sleep(1.0)
+    check(read_ini() == before, '/TOGGLE_IS_USE (wrong case) changes nothing')
+    if USES_STUB:
+        check(not any(l.startswith('setIsUse') or l.startswith('toggle') for l in stub_log()[log_before:]),
+              '/TOGGLE_IS_USE sends no command')
+
+    # Each menu toggle rewrites the seven booleans and nothing else.
+    for cmd_id in (1000, 1001, 1002, 1003, 1004, 1005, 1006):
+        before = read_ini()
+        old = ini_values(before)
+        rc, _ = command(cmd_id)
+        after = read_ini()
+        new = ini_values(after)
+        key = COMMAND_KEYS.get(cmd_id, 'IsForceEnable')
+        flipped = old.get(key) != new.get(key) and new.get(key) in ('0', '1')
+        unchanged = all(new.get(k) == old.get(k) for k in SEVEN if k != key)
+        check(rc == 0 and flipped and unchanged and other_lines(after) == other_lines(before),
+              'command %d flips %s and rewrites only the seven lines' % (cmd_id, key))
+
+    # Messages that are not ours.
+    before = read_ini()
+    log_before = len(stub_log())
+    for cmd_id in (999, 1012):
+        rc, out = command(cmd_id)
+        check(rc == 0 and out.strip() == b'0', 'WM_COMMAND %d goes to default handling' % cmd_id)
+    rc, _ = probe('send', '0x113', 77, 0)
+    check(rc == 0 and window_exists(), 'an unknown timer id does nothing')
+    check(read_ini() == before and len(stub_log()) == log_before, 'nothing changed by them')
+
+    # The query service refuses a reply address from another process.
+    rc, out = probe('query', 'kaisya', '0x10000')
+    check(rc == 0 and out.startswith(b'result=0'), 'a reply address from another process is refused')
+    rc, out = probe('query', 'kaisya')
+    if os.path.exists(os.path.join(BUILD, 'dist', 'dict', 'migemo-dict')):
+        check(rc == 0 and b'answered=1' in out and '会社'.encode('cp932') in out,
+              'the query service answers kaisya with 会社 by WM_COPYDATA')
+
+    # The tray menu and the shortcut list, as the user sees them.
+    probe('post', '0x400', 0, 0x205)
+    if check(wait_for(lambda: probe('menu-open')[0] == 0, 10), 'WM_RBUTTONUP on the icon opens the tray menu'):
+        time.sleep(0.5)
+        print('screenshot ' + screenshot('tray-menu.png'))
+        probe('close-menu')
+        check(wait_for(lambda: probe('menu-open')[0] != 0, 10), 'the menu closes with Escape')
+    probe('post', '0x111', 1008, 0)
+    if check(wait_for(lambda: probe('box', 'Kanasift')[0] == 0, 10), 'command 1008 shows the shortcut list'):
+        time.sleep(0.5)
+        print('screenshot ' + screenshot('shortcut-list.png'))
+        text = probe('box', 'Kanasift')[1].decode('utf-8', 'replace')
+        check('ToggleEnableStateShortcut : CTRL+G' in text and 'NextCandidateShortcut : ALT+N' in text
+              and '割り当てなし' in text, 'the shortcut list shows the configured keys')
+        probe('close-box', 'Kanasift')
+        wait_for(lambda: probe('box', 'Kanasift')[0] != 0, 10)
+    probe('post', '0x111', 1007, 0)
+    if check(wait_for(lambda: probe('box', 'Kanasift')[0] == 0, 10), 'command 1007 shows the version'):
+        text = probe('box', 'Kanasift')[1].decode('utf-8', 'replace')
+        check('バージョン' in text, 'the version box reads ' + text.strip().splitlines()[0])
+        probe('close-box', 'Kanasift')
+        wait_for(lambda: probe('box', 'Kanasift')[0] != 0, 10)
+
+    # Text pointers from outside are never read: a posted or cross-process dialog message
+    # with a bogus pointer does nothing.
+    log_before = len(stub_log())
+    probe('post', 'Kanasift::UM_SET_NIS_HEADER', 0, 0x1234)
+    probe('post', 'Kanasift::UM_SEARCH_WITH_REGEX', 0, 0x1234)
+    rc, _ = probe('send', 'Kanasift::UM_SET_NIS_HEADER', 0, 0x1234)
+    rc2, _ = probe('send', 'Kanasift::UM_SEARCH_WITH_REGEX', 0, 0x1234)
+    time.sleep(0.5)
+    check(rc == 0 and rc2 == 0 and window_exists(),
+          'dialog messages with a pointer from another process are ignored safely')
+    if USES_STUB:
+        check(not any(l.startswith('setNisHeader') for l in stub_log()[log_before:]),
+              'no NIS header reaches the hook library from outside')
+
+    # A cancelled shutdown still removes the hook; the program runs on.
+    log_before = len(stub_log())
+    rc, _ = probe('send', '0x16', 0, 0)
+    check(rc == 0 and window_exists(), 'WM_ENDSESSION(FALSE) leaves the program running')
+    if USES_STUB:
+        check('unsetHook' in stub_log()[log_before:], 'WM_ENDSESSION(FALSE) removes the hook')
+
+    # Exit from the menu: both histories written, exit code 0.
+    command(1011)
+    try:
+        code = main.wait(timeout=30)
+    except subprocess.TimeoutExpired:
+        main.kill()
+        code = None
+    check(code == 0, 'the exit command ends the process with 0 (got %s)' % code)
+    check(os.path.exists(os.path.join(APP_DIR, 'RegexHistory.ini')) and
+          os.path.exists(os.path.join(APP_DIR, 'NisHeaderHistory.ini')),
+          'the exit command writes both history files')
+    check(not window_exists(), 'the main window is gone')
+
+
+def scenario_hide():
+    clean_folder()
+    write_ini()
+    main = start('/hide')
+    if not check(wait_for(window_exists), 'a start with /hide creates the window'):
+        stop(main)
+        return
+    time.sleep(1.0)
+    check(not icon_shown(), '/hide starts without the tray icon')
+    check(run_second() == 0 and wait_for(icon_shown, 5), 'a second start adds the icon')
+    check(stop(main) == 0, 'the hidden start exits with 0')
+
+
+def scenario_failing_lists():
+    """The hook library refusing the class lists and the conditions: three boxes, one
+    after the other, then the program runs normally."""
+    if not USES_STUB:
+        return
+    clean_folder()
+    with open(INI, 'wb') as f:
+        f.write(b'[main]\r\nClasses=FAIL\r\nTreeClasses=FAIL\r\nTargetConditions=FAIL\r\n')
+    main = start()
+    for name in ('setListViewClasses', 'setTreeViewClasses', 'setTargetConditions'):
+        text = 'Failed to %s()' % name
+        shown = wait_for(lambda: probe('box', 'Kanasift')[1].strip() == text.encode(), 15)
+        check(shown, 'the box "%s" appears' % text)
+        probe('close-box', 'Kanasift')
+        wait_for(lambda: probe('box', 'Kanasift')[1].strip() != text.encode(), 10)
+    check(wait_for(icon_shown, 10), 'the program runs on after the three boxes')
+    check(stop(main) == 0, 'and exits with 0')
+
+
+def main():
+    os.makedirs(SHOTS, exist_ok=True)
+    if not os.path.exists(EXE):
+        print('FAIL no Kanasift.exe in ' + APP_DIR)
+        return 1
+    try:
+        scenario_main()
+        scenario_hide()
+        scenario_failing_lists()
+    finally:
+        if window_exists():
+            probe('post', '0x111', 1011, 0)
+    print('%d passed, %d failed' % (passed, failed))
+    return 0 if failed == 0 else 1
+
+
+if __name__ == '__main__':
+    sys.exit(main())
