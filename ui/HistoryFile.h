@@ -1,0 +1,35 @@
+// The history files of the input dialogs: one entry per line in the ANSI code page, the
+// most recent first, CR LF line ends, no byte-order mark. Reading also takes LF alone,
+// and a last line without a line end. A longer line than an entry may hold (a hand-edited
+// file) is cut to the limit at a character boundary.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The entries held in `contents`: at most `historyMax` (none when it is 0 or below).
+std::vector<std::string> ParseHistory(std::string_view contents, std::int32_t historyMax);
+
+// The file contents for the first `historyMax` entries, each followed by CR LF. An entry
+// holding a line break is cut there, so that every entry stays one line.
+std::string FormatHistory(const std::vector<std::string>& entries, std::int32_t historyMax);
+
+// The entries of the file at `path`; empty when it is missing or unreadable. Reads no
+// further than the last entry it keeps.
+std::vector<std::string> ReadHistoryFile(const std::string& path, std::int32_t historyMax);
+
+// Writes the file beside the old one ("<path>.tmp") and replaces the old file only when
+// that write succeeded, so a failure (read-only folder, locked file, full disk) leaves the
+// old file as it was. False when the old file was not replaced.
+bool WriteHistoryFile(const std::string& path, const std::vector<std::string>& entries,
+                      std::int32_t historyMax);
+
+// The folder part of a Windows path in the ANSI code page, without the trailing
+// separator ("C:\Tools\Kanasift.exe" → "C:\Tools"); "" when there is none. Trail bytes
+// that look like a backslash are not taken for separators.
+std::string DirectoryOf(std::string_view path);
+
+// `directory` + "\" + `fileName`.
+std::string HistoryFilePath(std::string_view directory, std::string_view fileName);
