@@ -9,13 +9,18 @@ namespace portable_profile {
 
 // As GetPrivateProfileStringA with a section and a key: copies the value, or `fallback`
 // when the file, the section or the key does not exist, truncated to size - 1 bytes and
-// a NUL; returns the number of bytes copied (without the NUL). Section and key names
-// are compared without regard to ASCII case.
+// a NUL (never cutting a double-byte character in two); returns the number of bytes
+// copied (without the NUL). Section and key names are compared without regard to ASCII
+// case.
 std::size_t ReadString(const char* section, const char* key, const char* fallback, char* buffer,
                        std::size_t size, const char* path);
 
 // As WritePrivateProfileStringA with a section, a key and a value: replaces the value of
-// an existing key, or adds the key (and the section, and the file) as needed.
+// an existing key, or adds the key (and the section, and the file) as needed. A null
+// value removes the key, a null key the whole section. The file is replaced only once
+// the new contents are completely written; a read-only file, a missing folder, or a
+// name or value that could not be read back as written (a line break, '=' in a key)
+// make the write fail and leave the file as it was.
 bool WriteString(const char* section, const char* key, const char* value, const char* path);
 
 }  // namespace portable_profile
