@@ -46,7 +46,10 @@ int FakeListModel::FocusedIndex() const {
 ItemRect FakeListModel::RectOf(int index) const { return {24, index * 20, 200, index * 20 + 20}; }
 
 bool FakeListModel::CountMessage() {
-  if (lost) return false;
+  if (lost) {
+    ++callsAfterLost;
+    return false;
+  }
   ++messages;
   if (loseAfterMessages >= 0 && messages > loseAfterMessages) {
     lost = true;
@@ -242,7 +245,10 @@ ItemRect FakeTreeModel::RectOf(int node) const {
 }
 
 bool FakeTreeModel::CountMessage() {
-  if (lost) return false;
+  if (lost) {
+    ++callsAfterLost;
+    return false;
+  }
   ++messages;
   if (loseAfterMessages >= 0 && messages > loseAfterMessages) {
     lost = true;

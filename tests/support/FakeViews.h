@@ -32,6 +32,7 @@ class FakeListModel {
   int ensureVisibleCalls = 0;
   int lastEnsuredVisible = -1;
   bool lost = false;
+  int callsAfterLost = 0;       // messages attempted after the view was lost
 
   // Convenience for tests.
   void Select(int index, bool on = true);
@@ -70,6 +71,7 @@ class FakeTreeModel {
   int messages = 0;
   int selects = 0;
   bool lost = false;
+  int callsAfterLost = 0;
 
   static TreeItem HandleOf(int node) { return node < 0 ? 0 : static_cast<TreeItem>(node) + 0x1000; }
   static int NodeOf(TreeItem item) { return item == 0 ? -1 : static_cast<int>(item - 0x1000); }

@@ -1,0 +1,96 @@
+#include "search/ViewWalk.h"
+
+namespace {
+constexpr std::uint32_t kSelectedFocused = kLvisSelected | kLvisFocused;
+}
+
+ListWalkOrder ListWalkOrder::For(int count, int firstSelected, int step, bool includeCurrent) {
+  ListWalkOrder order;
+  order.count = count;
+  if (step == 0 || count <= 0) return order;
+  bool backward = step < 0;
+  order.direction = backward ? -1 : 1;
+  if (firstSelected < 0 || firstSelected >= count) {
+    order.start = backward ? count - 1 : 0;
+  } else if (includeCurrent) {
+    order.start = firstSelected;
+  } else {
+    order.start = firstSelected + order.direction;
+  }
+  return order;
+}
+
+int ListWalkOrder::At(int k) const {
+  long long index = (static_cast<long long>(start) + static_cast<long long>(direction) * k) % count;
+  return static_cast<int>(index < 0 ? index + count : index);
+}
+
+WalkResult WalkListView(ListView& view, ListNameReader& names, CandidateTest& test,
+                        const WalkRequest& request, bool wantMatchedText) {
+  WalkResult result;
+  auto lost = [&] {
+    if (!view.Lost()) return false;
+    result.end = WalkEnd::Lost;
+    return true;
+  };
+
+  int count = view.ItemCount();
+  if (lost()) return result;
+  if (count < 0) count = 0;
+  int selectedCount = view.SelectedCount();
+  if (lost()) return result;
+  int firstSelected = -1;
+  for (int i = 0; selectedCount != 0 && i < count; ++i) {
+    std::uint32_t state = view.ItemState(i, kLvisSelected);
+    if (lost()) return result;
+    if (state != 0) {
+      firstSelected = i;
+      break;
+    }
+  }
+
+  if (!view.OpenRecord()) {
+    result.end = lost() ? WalkEnd::Lost : WalkEnd::NotReady;
+    return result;
+  }
+  // One message deselects every item; the focus stays where it is.
+  if (selectedCount != 0) {
+    view.SetItemState(kAllItems, 0, kLvisSelected);
+    if (lost()) return result;
+  }
+
+  ListWalkOrder order = ListWalkOrder::For(count, firstSelected, request.step, request.includeCurrent);
+  int found = -1;
+  std::string name;
+  std::string matched;
+  for (int k = 0; k < count; ++k) {
+    int index = order.At(k);
+    name.clear();
+    bool read = names.ReadName(index, name);
+    if (lost()) return result;
+    if (!read || !test.IsCandidate(name, wantMatchedText ? &matched : nullptr)) continue;
+    if (found >= 0) {
+      // Select-all: every candidate but the last is only selected; the focus and the
+      // scrolling go to the last one, after the walk.
+      view.SetItemState(found, kLvisSelected, kLvisSelected);
+      if (lost()) return result;
+    }
+    found = index;
+    result.anyMatch = true;
+    if (wantMatchedText) result.matchedText = matched;
+    if (!request.selectAll) break;
+  }
+
+  int show = found >= 0 ? found : firstSelected;  // nothing matched: the earlier item again
+  if (show >= 0) {
+    view.SetItemState(show, kSelectedFocused, kSelectedFocused);
+    if (lost()) return result;
+    view.EnsureVisible(show);
+    if (lost()) return result;
+  }
+  if (found >= 0) {
+    result.haveRect = view.LabelRect(found, result.rect);
+    if (lost()) return result;
+  }
+  return result;
+}

@@ -1,0 +1,73 @@
+#include "search/PatternBuilder.h"
+
+#include <exception>
+
+#include "platform/Platform.h"
+
+PatternBuilder::PatternBuilder(Dictionary& dictionary, UserNotifier& notifier)
+    : dictionary_(dictionary), notifier_(notifier) {}
+
+void PatternBuilder::BuildPattern(const InputState& state, const SearchOptions& options) {
+  if (!state.isMatching) return;
+  if (static_cast<long long>(state.inputText.size()) < options.kanafyLength) return;
+
+  std::string query = state.inputText;
+  if (options.isUsePartialMatch && !query.empty() && query[0] == '^') query.erase(0, 1);
+
+  // The answer is a copy and the dictionary's lock is already released: the boxes
+  // below may run their modal loops safely.
+  std::optional<std::string> answer = dictionary_.Query(query, nullptr);
+  if (!answer) {
+    ReportMigemoFailure(state.targetView);
+    return;
+  }
+  if (answer->empty()) return;  // Migemo had no answer: no new pattern
+  CompilePattern(*answer, state, options);
+}
+
+bool PatternBuilder::CompilePattern(const std::string& text, const InputState& state,
+                                    const SearchOptions& options) {
+  std::string source;
+  if (options.isUsePartialMatch && (state.inputText.empty() || state.inputText[0] != '^')) {
+    source = ".*";
+  }
+  source += "(";
+  source += text;
+  source += ")";
+
+  std::string error;
+  try {
+    Pattern compiled(platform::AnsiToWide(source), boost::regex_constants::perl | boost::regex_constants::icase);
+    pattern_.Replace(std::move(compiled));
+    return true;
+  } catch (const std::exception& e) {  // boost::regex_error, or out of memory
+    error = e.what();
+  }
+  std::string report = "Please report this(you can copy this msg box with ctrl+C).\n src=";
+  report += state.inputText;
+  report += "\n mstr=";
+  report += source;
+  report += "\n bad_expression=";
+  report += error;
+  notifier_.ShowMessage(state.targetView, report, kRegexErrorTitle, kRegexErrorStyle);
+  return false;
+}
+
+void PatternBuilder::SetRegexInput(const std::string& regex, InputState& state,
+                                   const SearchOptions& options) {
+  std::string wrapped = "(" + regex + ")";
+  state.inputText = "Regex" + wrapped;
+  state.lastInputTick = 0;  // the next typed character starts a new input
+  state.isMatching = true;
+  CompilePattern(wrapped, state, options);
+}
+
+void PatternBuilder::ReportMigemoFailure(ViewHandle owner) {
+  if (migemoFailureShown_) return;
+  migemoFailureShown_ = true;
+  struct Clear {
+    bool& flag;
+    ~Clear() { flag = false; }
+  } clear{migemoFailureShown_};
+  notifier_.ShowMessage(owner, kMigemoFailureText, kMigemoFailureTitle, kMbOk);
+}

@@ -1,0 +1,52 @@
+// Turns the typed input into the one compiled pattern that the search step matches
+// item names against. Romaji (kaisya) is expanded by Migemo into a regular expression
+// that also matches kana and kanji spellings; a regular expression typed in the input
+// dialog goes through the same compiler without Migemo. Inputs shorter than
+// KanafyLength are not expanded: the search step matches them literally.
+//
+// Patterns by input (M: Migemo's answer for the input, R: the dialog's text):
+//   typed T                 "(" M ")"      partial matching: ".*(" M ")"
+//   typed "^" T             "(" M ")", M for "^T"      partial: "(" M ")", M for T
+//   dialog R                "((" R "))"    partial: ".*((" R "))"
+#pragma once
+
+#include <string>
+
+#include "search/Dictionary.h"
+#include "search/Pattern.h"
+#include "search/SearchState.h"
+
+inline constexpr char kMigemoFailureText[] = "Failed to initialize migemo";
+inline constexpr char kMigemoFailureTitle[] = "Kanasift";
+inline constexpr char kRegexErrorTitle[] = "regex error : Kanasift";
+inline constexpr unsigned kRegexErrorStyle = kMbOk | kMbIconWarning | kMbTopmost;
+
+class PatternBuilder {
+ public:
+  PatternBuilder(Dictionary& dictionary, UserNotifier& notifier);
+
+  // Rebuilds the pattern from state.inputText once it has options.kanafyLength bytes
+  // (compared as signed numbers). Nothing while state.isMatching is clear. Without a
+  // usable dictionary the user is told, one box at a time, and the pattern stays.
+  void BuildPattern(const InputState& state, const SearchOptions& options);
+
+  // Wraps `text` (".*" in front in partial mode unless the input begins with "^"),
+  // widens and compiles it. On success it replaces the pattern; a compilation error is
+  // reported to the user and the previous pattern stays in force.
+  bool CompilePattern(const std::string& text, const InputState& state, const SearchOptions& options);
+
+  // Makes a regular expression typed in the input dialog the current input ("Regex("
+  // regex ")") and compiles it.
+  void SetRegexInput(const std::string& regex, InputState& state, const SearchOptions& options);
+
+  SearchPattern& pattern() { return pattern_; }
+  const SearchPattern& pattern() const { return pattern_; }
+
+ private:
+  void ReportMigemoFailure(ViewHandle owner);
+
+  Dictionary& dictionary_;
+  UserNotifier& notifier_;
+  SearchPattern pattern_;
+  bool migemoFailureShown_ = false;  // the failure box is on screen
+};
