@@ -108,14 +108,17 @@ LRESULT MainFrame::OnCopyData(HWND requester, const COPYDATASTRUCT* data) {
 
 std::uint32_t MainFrame::TickCount() { return GetTickCount(); }
 
-bool MainFrame::IsShiftDown() { return (GetKeyState(VK_SHIFT) & 0x80) != 0; }
+// The UI thread never receives keyboard input itself, so its own key state would be
+// stale: ask for the physical state of the key.
+bool MainFrame::IsShiftDown() { return (GetAsyncKeyState(VK_SHIFT) & 0x8000) != 0; }
 
 void MainFrame::InjectKey(std::uint8_t virtualKey) {
   INPUT input{};
   input.type = INPUT_KEYBOARD;
   input.ki.wVk = virtualKey;
-  // Marked as ours, so the hook library lets it through to the view.
+  // Marked as ours and announced, so the hook library lets it through to the view.
   input.ki.dwExtraInfo = kInjectedKeyMarker;
+  Tapline::expectInjectedKey(virtualKey);
   SendInput(1, &input, sizeof(INPUT));
 }
 

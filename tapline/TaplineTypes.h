@@ -45,5 +45,6 @@ enum ShortcutIndex : int {
 #define KANASIFT_WINDOW_CLASS "Kanasift"
 
 // Keys that Kanasift injects with SendInput carry this value in dwExtraInfo, so the hook
-// library lets them through to the view.
+// library lets them through to the view. Each is also announced just before with
+// Tapline::expectInjectedKey, since under Wine the hook does not see dwExtraInfo.
 constexpr std::uintptr_t kInjectedKeyMarker = 0x4B534654;  // "KSFT"
