@@ -10,7 +10,7 @@ packages=(
   build-essential cmake ninja-build pkg-config dpkg-dev git zip unzip
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64
   wine wine32:i386 wine64
-  xvfb xdotool imagemagick x11-utils fonts-ipafont-gothic locales
+  xvfb xdotool imagemagick x11-utils fonts-ipafont-gothic fonts-wine locales
   libboost1.81-dev libmigemo-dev cmigemo-common googletest libgtest-dev
   clang libclang-rt-14-dev
 )

@@ -1,5 +1,7 @@
 #include "search/MigemoLoadThread.h"
 
+#include "platform/Platform.h"
+
 #include <migemo.h>
 
 #include <cstdio>
@@ -76,7 +78,27 @@ void MigemoLoadThread::CloseMigemo() {
   }
 }
 
-std::optional<std::string> MigemoLoadThread::Query(const std::string& query, const char* escapeChars) {
+namespace {
+// A query that ends in half a double-byte character: Migemo would take the lone lead
+// byte as a prefix of every word that starts with it (most of the dictionary, seconds of
+// work). Half a character can never match a name, so it is left out.
+std::string WithoutTrailingLeadByte(const std::string& query) {
+  const char* p = query.c_str();
+  const char* end = p + query.size();
+  while (p < end) {
+    if (platform::IsLeadByte(static_cast<unsigned char>(*p))) {
+      if (p + 1 == end) return std::string(query.c_str(), p);
+      p += 2;
+    } else {
+      p += 1;
+    }
+  }
+  return query;
+}
+}  // namespace
+
+std::optional<std::string> MigemoLoadThread::Query(const std::string& fullQuery, const char* escapeChars) {
+  std::string query = WithoutTrailingLeadByte(fullQuery);
   LoadIfNone();
   std::lock_guard<std::mutex> lock(lock_);
   if (!migemoObject_ || !migemo_is_enable(migemoObject_)) return std::nullopt;

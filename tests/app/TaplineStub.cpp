@@ -80,3 +80,6 @@ void Tapline::setShortcuts(const Shortcut* shortcuts) {
 }
 bool Tapline::setNisHeader(const char* header) { return Accept("setNisHeader", header); }
 int Tapline::getInputs(HWND*, unsigned char*, std::uint32_t*) { return 0; }
+void Tapline::expectInjectedKey(unsigned char virtualKey) {
+  Log("expectInjectedKey " + std::to_string(virtualKey));
+}

@@ -11,11 +11,27 @@ to <shots-dir>.
 Python standard library only. Prints one line per check and a closing summary.
 """
 import os
+import shutil
 import subprocess
 import sys
 import time
 
-ROOT, BUILD, APP_DIR, PROBE, SHOTS = sys.argv[1:6]
+ROOT, BUILD, SOURCE_DIR, PROBE, SHOTS = sys.argv[1:6]
+
+
+def private_copy(source, work):
+    """The program under test runs from a fresh copy of its folder, so the settings and
+    history files that the scenarios write never land in dist/. A new folder each run:
+    Wine keeps a loaded hook DLL mapped, so a DLL in use is never overwritten."""
+    target = os.path.join(work, 'app-%d-%d' % (os.getpid(), int(time.time())))
+    os.makedirs(target)
+    for name in ('Kanasift.exe', 'Tapline.dll', 'TaplineStub.marker'):
+        if os.path.exists(os.path.join(source, name)):
+            shutil.copy2(os.path.join(source, name), target)
+    return target
+
+
+APP_DIR = private_copy(SOURCE_DIR, SHOTS)
 WINE_ENV = os.path.join(ROOT, 'scripts', 'wine-env.sh')
 EXE = os.path.join(APP_DIR, 'Kanasift.exe')
 INI = os.path.join(APP_DIR, 'Kanasift.ini')

@@ -45,6 +45,23 @@ TEST(MigemoLoadThreadTest, QueryDuringABackgroundLoadWaitsForThatLoad) {
   EXPECT_TRUE(dictionary.Query("Nihon", nullptr).has_value());
 }
 
+TEST(MigemoLoadThreadTest, HalfACharacterAtTheEndIsLeftOutOfTheQuery) {
+  // A lone lead byte would be a prefix of most of the dictionary: seconds of work and a
+  // huge answer. The query without it answers as the query before it does.
+  MigemoLoadThread dictionary(TestDictPath());
+  auto lone = dictionary.Query("\x82", nullptr);
+  ASSERT_TRUE(lone);
+  EXPECT_EQ(*lone, "");
+  auto withHalf = dictionary.Query("Kai\x82", nullptr);
+  auto without = dictionary.Query("Kai", nullptr);
+  ASSERT_TRUE(withHalf && without);
+  EXPECT_EQ(*withHalf, *without);
+  // A whole double-byte character stays: あ (82 A0).
+  auto whole = dictionary.Query("\x82\xA0", nullptr);
+  ASSERT_TRUE(whole);
+  EXPECT_NE(whole->find(Sjis(L"あ")), std::string::npos);
+}
+
 TEST(MigemoLoadThreadTest, MissingFileGivesAnObjectThatIsHeldButNotUsable) {
   MigemoLoadThread dictionary("no-such-folder/migemo-dict");
   EXPECT_FALSE(dictionary.LoadNow());

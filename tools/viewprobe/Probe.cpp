@@ -17,6 +17,7 @@ const char kProbeUsage[] =
     "any view:   find <view>              hwnd= pid= bits= class=\n"
     "            info <view>              hwnd= pid= bits= class= kind=list|tree\n"
     "            classes <view>           the window's class tree, indented\n"
+    "            screenrect <view>        screenrect=left,top,right,bottom (the window on screen)\n"
     "            hang <view> <ms>         the top-level window of the view sleeps (viewhost)\n"
     "            close <view>             asks the view's top-level window to close\n"
     "list view:  count <view>             count= selected=\n"
@@ -206,6 +207,13 @@ const std::map<std::string, Command>& Commands() {
   static const std::map<std::string, Command> commands = {
       {"find", [](const Context& c) { return Describe(c, false); }},
       {"info", [](const Context& c) { return Describe(c, true); }},
+      {"screenrect",
+       [](const Context& c) {
+         RECT r{};
+         if (!GetWindowRect(c.view, &r)) return 1;
+         std::printf("screenrect=%ld,%ld,%ld,%ld\n", r.left, r.top, r.right, r.bottom);
+         return 0;
+       }},
       {"classes",
        [](const Context& c) {
          std::fputs(DescribeWindowClasses(c.view).c_str(), stdout);

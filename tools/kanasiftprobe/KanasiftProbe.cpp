@@ -10,6 +10,7 @@
 //   KanasiftProbe close-menu             closes an open pop-up menu
 //   KanasiftProbe menu-open              exit 0 while a pop-up menu is open
 //   KanasiftProbe query <text> [dwData]  asks the query service (WM_COPYDATA); prints the result
+//   KanasiftProbe tooltip                prints whether the input tooltip is shown, and where
 //
 // <msg> is a number (0x400) or a registered name ("Kanasift::UM_KEYDOWN").
 #include <windows.h>
@@ -76,8 +77,31 @@ LRESULT CALLBACK ReplyProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
   return DefWindowProcA(window, message, wParam, lParam);
 }
 
+struct TooltipSearch {
+  HWND owner;
+  HWND found;
+};
+
+BOOL CALLBACK MatchTooltip(HWND candidate, LPARAM param) {
+  auto* search = reinterpret_cast<TooltipSearch*>(param);
+  char name[64] = {};
+  GetClassNameA(candidate, name, sizeof name);
+  if (lstrcmpiA(name, "tooltips_class32") == 0 && GetWindow(candidate, GW_OWNER) == search->owner) {
+    search->found = candidate;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+// The input tooltip: the tooltips_class32 window owned by Kanasift's main window.
+HWND FindTooltip(HWND mainWindow) {
+  TooltipSearch search{mainWindow, nullptr};
+  EnumWindows(MatchTooltip, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
 int Usage() {
-  std::fprintf(stderr, "usage: KanasiftProbe window|icon|send|post|box|close-box|close-menu|menu-open|query ...\n");
+  std::fprintf(stderr, "usage: KanasiftProbe window|icon|send|post|box|close-box|close-menu|menu-open|query|tooltip ...\n");
   return 2;
 }
 
@@ -127,6 +151,15 @@ int main(int argc, char** argv) {
     if (command == "menu-open") return open ? 0 : 1;
     if (!open) return 1;
     PostMessageA(menu, WM_KEYDOWN, VK_ESCAPE, 0);
+    return 0;
+  }
+  if (command == "tooltip") {
+    HWND tip = window ? FindTooltip(window) : nullptr;
+    if (!tip) return 1;
+    RECT r{};
+    GetWindowRect(tip, &r);
+    std::printf("visible=%d rect=%ld,%ld,%ld,%ld\n", IsWindowVisible(tip) ? 1 : 0, r.left, r.top,
+                r.right, r.bottom);
     return 0;
   }
   if (command == "query" && (argc == 3 || argc == 4)) {
