@@ -102,6 +102,10 @@ std::optional<std::string> MigemoLoadThread::Query(const std::string& fullQuery,
   LoadIfNone();
   std::lock_guard<std::mutex> lock(lock_);
   if (!migemoObject_ || !migemo_is_enable(migemoObject_)) return std::nullopt;
+  // Migemo's answer to an empty query is not to be relied on (under 32-bit Windows it
+  // reads past the text and answers with much of the dictionary): nothing asked, nothing
+  // answered.
+  if (query.empty()) return std::string();
   ScopedEscapeChars escape(escapeChars);
   migemo* object = migemoObject_;
   auto release = [object](unsigned char* answer) { migemo_release(object, answer); };

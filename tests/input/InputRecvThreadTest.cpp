@@ -91,7 +91,7 @@ TEST(InputRecvThreadTest, WakesOnTheEventAndStopsOnRequest) {
   source.Queue(1, 'k', 1);
   source.Queue(1, 'a', 2);
   receiver.inputEvent().Set();
-  for (int i = 0; i < 500 && count < 2; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  for (int i = 0; i < 5000 && count < 2; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(2));
   EXPECT_EQ(count.load(), 2);
   EXPECT_TRUE(receiver.Stop(platform::kInfinite));
   EXPECT_FALSE(receiver.IsRunning());
