@@ -1,7 +1,7 @@
 #include "input/InputRecvThread.h"
 
-InputRecvThread::InputRecvThread(InputSource& source, Callback inputCallback)
-    : source_(source), inputCallback_(std::move(inputCallback)) {}
+InputRecvThread::InputRecvThread(InputSource& source, Callback inputCallback, const char* eventName)
+    : source_(source), inputCallback_(std::move(inputCallback)), inputEvent_(false, false, eventName) {}
 
 InputRecvThread::~InputRecvThread() {
   if (IsRunning()) Stop(platform::kInfinite);

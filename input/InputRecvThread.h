@@ -26,7 +26,10 @@ class InputRecvThread : public KThreadBase {
 
   // `inputCallback` runs on the fetching thread, under the fetch lock, once per character
   // in typing order; it must only hand the character on (never send a window message).
-  InputRecvThread(InputSource& source, Callback inputCallback);
+  // `eventName` names the event the hook library sets; tests pass nullptr for a private
+  // one, so that they never compete with a running Kanasift for its signals.
+  InputRecvThread(InputSource& source, Callback inputCallback,
+                  const char* eventName = KANASIFT_INPUT_EVENT);
   ~InputRecvThread() override;
 
   // Fetches everything queued right now and delivers it. Called by the thread when the
@@ -43,7 +46,7 @@ class InputRecvThread : public KThreadBase {
  private:
   InputSource& source_;
   Callback inputCallback_;
-  platform::Event inputEvent_{false, false, KANASIFT_INPUT_EVENT};
+  platform::Event inputEvent_;
   std::mutex fetchLock_;
   ViewHandle view_ = 0;  // kept between fetches
 };

@@ -13,6 +13,10 @@ HINSTANCE g_module = nullptr;
 UniqueKernelHandle g_mapping;
 UniqueMappedView g_view;
 SIZE_T g_viewSize = 0;
+UniqueKernelHandle g_servedMapping;
+UniqueMappedView g_servedView;
+SIZE_T g_servedSize = 0;
+int g_servedSlot = -1;
 
 // Opened by whichever thread of this process needs it first; a thread that loses the
 // race closes its own handle.
@@ -33,14 +37,45 @@ void MapSharedBlock() {
   if (created && g_viewSize >= sizeof(SharedBlock)) InitSharedBlock(*static_cast<SharedBlock*>(view));
 }
 
+std::uint64_t ProcessCreationTime() {
+  FILETIME created, exited, kernel, user;
+  if (!GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user)) return 0;
+  return static_cast<std::uint64_t>(created.dwLowDateTime) | (static_cast<std::uint64_t>(created.dwHighDateTime) << 32);
+}
+
+// Enters this process among those that have the library loaded, so that Kanasift may
+// ask its views to be read from inside (ViewReadHook.h).
+void EnterServedProcess() {
+  HANDLE mapping = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                                      static_cast<DWORD>(sizeof(ServedBlock)), ServedBlockName());
+  if (!mapping) return;
+  bool created = GetLastError() != ERROR_ALREADY_EXISTS;
+  g_servedMapping.Reset(mapping);
+  void* view = MapViewOfFile(mapping, FILE_MAP_READ | FILE_MAP_WRITE, 0, 0, 0);
+  if (!view) return;
+  g_servedView.Reset(view);
+  MEMORY_BASIC_INFORMATION info;
+  g_servedSize = VirtualQuery(view, &info, sizeof(info)) ? info.RegionSize : 0;
+  if (created && g_servedSize >= sizeof(ServedBlock)) InitServedBlock(*static_cast<ServedBlock*>(view));
+  if (ServedBlock* block = UsableServedBlock()) {
+    g_servedSlot = AddServedProcess(*block, GetCurrentProcessId(), ProcessCreationTime());
+  }
+}
+
 }  // namespace
 
 void AttachProcess(HINSTANCE module) {
   g_module = module;
   MapSharedBlock();
+  EnterServedProcess();
 }
 
 void DetachProcess() {
+  if (ServedBlock* block = UsableServedBlock()) RemoveServedProcess(*block, g_servedSlot, GetCurrentProcessId());
+  g_servedSlot = -1;
+  g_servedView.Reset();
+  g_servedSize = 0;
+  g_servedMapping.Reset();
   g_view.Reset();
   g_viewSize = 0;
   g_mapping.Reset();
@@ -53,6 +88,11 @@ HINSTANCE DllModule() { return g_module; }
 SharedBlock* UsableSharedBlock() {
   void* view = g_view.Get();
   return IsUsableBlock(view, g_viewSize) ? static_cast<SharedBlock*>(view) : nullptr;
+}
+
+ServedBlock* UsableServedBlock() {
+  void* view = g_servedView.Get();
+  return IsUsableServedBlock(view, g_servedSize) ? static_cast<ServedBlock*>(view) : nullptr;
 }
 
 HANDLE InputEvent() {

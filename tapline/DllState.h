@@ -1,9 +1,11 @@
 // What one copy of Tapline.dll keeps for its own process: its module handle, its view of
-// the shared block, and the input event once opened.
+// the shared block, its entry among the served processes, and the input event once
+// opened.
 #pragma once
 
 #include <windows.h>
 
+#include "tapline/ServedProcesses.h"
 #include "tapline/SharedLayout.h"
 
 namespace tapline {
@@ -16,6 +18,10 @@ HINSTANCE DllModule();
 
 // The shared block, or null when it could not be mapped or does not match this build.
 SharedBlock* UsableSharedBlock();
+
+// The list of processes that have the library loaded, or null when it could not be
+// mapped or does not match this build.
+ServedBlock* UsableServedBlock();
 
 // "Kanasift::InputEvent", opened on first use and kept; null while it does not exist.
 HANDLE InputEvent();

@@ -12,8 +12,10 @@
 #include "tapline/DllState.h"
 #include "tapline/InjectedKeys.h"
 #include "tapline/KeyboardHook.h"
+#include "tapline/ServedProcesses.h"
 #include "tapline/SharedLayout.h"
 #include "tapline/TargetConditions.h"
+#include "tapline/ViewReadHook.h"
 
 namespace {
 
@@ -44,6 +46,59 @@ class SharedLock {
   SharedLock& operator=(const SharedLock&) = delete;
 };
 
+// Message hooks set on views' threads for whole-view reads, a few at a time: when all
+// slots are taken, the oldest hook gives way.
+constexpr int kReadHookSlots = 16;
+struct ReadHook {
+  DWORD threadId = 0;
+  DWORD processId = 0;
+  UniqueHandle<HookTraits> hook;
+};
+ReadHook g_readHooks[kReadHookSlots];
+int g_nextReadHook = 0;
+
+// Call with the lock held.
+void DropReadHooks() {
+  for (auto& slot : g_readHooks) {
+    slot.hook.Reset();
+    slot.threadId = slot.processId = 0;
+  }
+  g_nextReadHook = 0;
+}
+
+bool CreationTime(HANDLE process, std::uint64_t& created) {
+  FILETIME start, end, kernel, user;
+  if (!GetProcessTimes(process, &start, &end, &kernel, &user)) return false;
+  created = static_cast<std::uint64_t>(start.dwLowDateTime) | (static_cast<std::uint64_t>(start.dwHighDateTime) << 32);
+  return true;
+}
+
+UniqueKernelHandle OpenForQuery(DWORD processId) {
+  HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
+  if (!process) process = OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, processId);
+  return UniqueKernelHandle(process);
+}
+
+// The process runs and has the library loaded (its entry matches its creation time, so
+// a process id given to a new process does not count).
+bool IsServed(DWORD processId) {
+  tapline::ServedBlock* served = tapline::UsableServedBlock();
+  if (!served) return false;
+  UniqueKernelHandle process = OpenForQuery(processId);
+  std::uint64_t created = 0;
+  return process && CreationTime(process.Get(), created) && tapline::IsServedProcess(*served, processId, created);
+}
+
+// For ClearEndedProcesses: false only when the process is known to be gone or replaced.
+bool ProcessStillRuns(std::uint32_t processId, std::uint64_t created, void*) {
+  UniqueKernelHandle process = OpenForQuery(processId);
+  if (!process) return GetLastError() == ERROR_ACCESS_DENIED;  // one we may not look at
+  std::uint64_t actual = 0;
+  DWORD exitCode = 0;
+  if (!CreationTime(process.Get(), actual) || actual != created) return false;
+  return !GetExitCodeProcess(process.Get(), &exitCode) || exitCode == STILL_ACTIVE;
+}
+
 // Call with the lock held.
 void Publish() {
   if (tapline::SharedBlock* block = tapline::UsableSharedBlock()) tapline::WriteConfig(*block, g_config);
@@ -58,6 +113,7 @@ void ClearOwner() {
 
 bool Tapline::setHook(HWND window) {
   ExclusiveLock lock;
+  DropReadHooks();
   g_hook.Reset();
   ClearOwner();
   tapline::SharedBlock* block = tapline::UsableSharedBlock();
@@ -71,8 +127,12 @@ bool Tapline::setHook(HWND window) {
   for (int i = 0; i < 4; ++i) g_config.keyDownMessages[i] = RegisterWindowMessageA(kNames[i]);
   g_config.ownerWindow = reinterpret_cast<std::uintptr_t>(window);
   g_config.ownerProcessId = processId;
-  // Characters left over from an earlier run belong to nobody now.
+  // Characters left over from an earlier run belong to nobody now, and so do the
+  // entries of processes that ended without unloading the library.
   tapline::DiscardReady(block->queue);
+  if (tapline::ServedBlock* served = tapline::UsableServedBlock()) {
+    tapline::ClearEndedProcesses(*served, ProcessStillRuns, nullptr);
+  }
   tapline::WriteConfig(*block, g_config);
   g_hook.Reset(SetWindowsHookExA(WH_KEYBOARD, tapline::KeyboardHookProc, tapline::DllModule(), 0));
   if (!g_hook) {
@@ -85,6 +145,7 @@ bool Tapline::setHook(HWND window) {
 
 void Tapline::unsetHook() {
   ExclusiveLock lock;
+  DropReadHooks();
   g_hook.Reset();
   ClearOwner();
   Publish();
@@ -184,6 +245,38 @@ int Tapline::getInputs(HWND* view, unsigned char* chars, std::uint32_t* ticks) {
     if (HANDLE event = tapline::InputEvent()) SetEvent(event);
   }
   return count;
+}
+
+bool Tapline::prepareViewRead(HWND view) {
+  DWORD processId = 0;
+  DWORD threadId = view ? GetWindowThreadProcessId(view, &processId) : 0;
+  if (threadId == 0 || processId == GetCurrentProcessId()) return false;
+  ExclusiveLock lock;
+  if (!g_hook || !IsServed(processId)) return false;
+  for (const auto& slot : g_readHooks) {
+    if (slot.hook && slot.threadId == threadId && slot.processId == processId) return true;
+  }
+  HHOOK hook = SetWindowsHookExA(WH_GETMESSAGE, tapline::GetMessageHookProc, tapline::DllModule(), threadId);
+  if (!hook) return false;
+  ReadHook& slot = g_readHooks[g_nextReadHook];
+  g_nextReadHook = (g_nextReadHook + 1) % kReadHookSlots;
+  slot.hook.Reset(hook);
+  slot.threadId = threadId;
+  slot.processId = processId;
+  return true;
+}
+
+void Tapline::forgetViewRead(HWND view) {
+  DWORD processId = 0;
+  DWORD threadId = view ? GetWindowThreadProcessId(view, &processId) : 0;
+  if (threadId == 0) return;
+  ExclusiveLock lock;
+  for (auto& slot : g_readHooks) {
+    if (slot.threadId == threadId && slot.processId == processId) {
+      slot.hook.Reset();
+      slot.threadId = slot.processId = 0;
+    }
+  }
 }
 
 void Tapline::expectInjectedKey(unsigned char virtualKey) {

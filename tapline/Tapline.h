@@ -69,6 +69,18 @@ class TAPLINE_API Tapline {
   // beyond the batch), the input event is set again so that the next wait returns at once.
   static int getInputs(HWND* view, unsigned char* chars, std::uint32_t* ticks);
 
+  // Reading a whole view inside its own process (docs/batch-reader.md). True when a read
+  // request posted to `view` ("Kanasift::UM_READ_VIEW") will be answered: the hook is set
+  // by this process, the view belongs to another process of this bitness that has the
+  // library loaded, and the library's message hook watches the view's thread (set here
+  // on first use, for a few threads at a time; removed by unsetHook and with the calling
+  // thread). False at once otherwise, so the caller reads item by item. Call it on the
+  // thread that called setHook.
+  static bool prepareViewRead(HWND view);
+  // Removes the message hook from the view's thread (a request was not answered although
+  // the thread took messages); the next prepareViewRead sets it again.
+  static void forgetViewRead(HWND view);
+
   // Announces a key that the caller is about to inject with SendInput (dwExtraInfo =
   // kInjectedKeyMarker): the first key-down of that virtual key that a hook sees within a
   // second passes through to the view. Call it right before each SendInput; under Wine the

@@ -40,6 +40,9 @@ enum ShortcutIndex : int {
 #define KANASIFT_MSG_KEYDOWN_CTRL "Kanasift::UM_KEYDOWN_CTRL"
 #define KANASIFT_MSG_KEYDOWN_ALT "Kanasift::UM_KEYDOWN_ALT"
 #define KANASIFT_MSG_KEYDOWN_CTRL_ALT "Kanasift::UM_KEYDOWN_CTRL_ALT"
+// Posted by Kanasift to a view whose thread the library watches: read the whole view
+// (wParam the request number, lParam Kanasift's process id; tapline/ViewReadFormat.h).
+#define KANASIFT_MSG_READ_VIEW "Kanasift::UM_READ_VIEW"
 #define KANASIFT_INPUT_EVENT "Kanasift::InputEvent"
 #define KANASIFT_MUTEX "Kanasift::Mutex"
 #define KANASIFT_WINDOW_CLASS "Kanasift"

@@ -66,9 +66,9 @@ struct Received {
 TEST(InputRecvThreadTest, DeliversAFullBatchInOrderWithItsView) {
   ScriptedSource source;
   std::vector<Received> got;
-  InputRecvThread receiver(source, [&](ViewHandle v, std::uint8_t c, std::uint32_t t) {
-    got.push_back({v, c, t});
-  });
+  InputRecvThread receiver(
+      source, [&](ViewHandle v, std::uint8_t c, std::uint32_t t) { got.push_back({v, c, t}); },
+      nullptr);
   for (int i = 0; i < INPUT_BATCH_MAX; ++i) {
     source.Queue(0x42, static_cast<std::uint8_t>('a' + i % 26), 1000u + i);
   }
@@ -86,7 +86,7 @@ TEST(InputRecvThreadTest, DeliversAFullBatchInOrderWithItsView) {
 TEST(InputRecvThreadTest, WakesOnTheEventAndStopsOnRequest) {
   ScriptedSource source;
   std::atomic<int> count{0};
-  InputRecvThread receiver(source, [&](ViewHandle, std::uint8_t, std::uint32_t) { ++count; });
+  InputRecvThread receiver(source, [&](ViewHandle, std::uint8_t, std::uint32_t) { ++count; }, nullptr);
   ASSERT_TRUE(receiver.Start());
   source.Queue(1, 'k', 1);
   source.Queue(1, 'a', 2);
@@ -100,7 +100,7 @@ TEST(InputRecvThreadTest, WakesOnTheEventAndStopsOnRequest) {
 TEST(InputRecvThreadTest, StopWinsOverQueuedCharacters) {
   ScriptedSource source;
   std::atomic<int> count{0};
-  InputRecvThread receiver(source, [&](ViewHandle, std::uint8_t, std::uint32_t) { ++count; });
+  InputRecvThread receiver(source, [&](ViewHandle, std::uint8_t, std::uint32_t) { ++count; }, nullptr);
   // Both events set before the thread looks: the stop request is served first.
   source.Queue(1, 'k', 1);
   ASSERT_TRUE(receiver.Start());
@@ -117,9 +117,12 @@ TEST(InputRecvThreadTest, KeyCommandsRunAfterEveryCharacterTypedBeforeThem) {
   ScriptedSource source;
   InputQueue queue;
   std::vector<std::string> processed;  // touched only by Drain, on this thread
-  InputRecvThread receiver(source, [&](ViewHandle, std::uint8_t c, std::uint32_t) {
-    queue.Push([&processed, c] { processed.push_back(std::string(1, static_cast<char>(c))); });
-  });
+  InputRecvThread receiver(
+      source,
+      [&](ViewHandle, std::uint8_t c, std::uint32_t) {
+        queue.Push([&processed, c] { processed.push_back(std::string(1, static_cast<char>(c))); });
+      },
+      nullptr);
   ASSERT_TRUE(receiver.Start());
 
   constexpr int kKeys = 300;

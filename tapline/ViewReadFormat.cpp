@@ -1,0 +1,218 @@
+#include "tapline/ViewReadFormat.h"
+
+#include <cstring>
+
+namespace viewread {
+
+namespace {
+
+constexpr char kNamePrefix[] = "Kanasift::Tapline.ViewRead.";
+constexpr char kEventSuffix[] = ".done";
+
+// Header fields live in memory that another process may write at any time: each is
+// loaded and stored whole, exactly once where it is used.
+std::uint32_t Load(const std::uint32_t& field) { return __atomic_load_n(&field, __ATOMIC_RELAXED); }
+void Store(std::uint32_t& field, std::uint32_t value) { __atomic_store_n(&field, value, __ATOMIC_RELAXED); }
+
+std::uint32_t Low(std::uint64_t value) { return static_cast<std::uint32_t>(value); }
+std::uint32_t High(std::uint64_t value) { return static_cast<std::uint32_t>(value >> 32); }
+std::uint64_t Join(std::uint32_t low, std::uint32_t high) {
+  return static_cast<std::uint64_t>(low) | (static_cast<std::uint64_t>(high) << 32);
+}
+
+class TextOut {
+ public:
+  TextOut(char* out, std::size_t size) : out_(out), size_(size) {}
+  void Append(const char* text) {
+    for (; *text; ++text) Put(*text);
+  }
+  void AppendNumber(std::uint32_t value) {
+    char digits[10];
+    int count = 0;
+    do {
+      digits[count++] = static_cast<char>('0' + value % 10);
+      value /= 10;
+    } while (value != 0);
+    while (count > 0) Put(digits[--count]);
+  }
+  bool Finish() {
+    if (length_ >= size_) return false;
+    out_[length_] = '\0';
+    return true;
+  }
+
+ private:
+  void Put(char c) {
+    if (length_ + 1 < size_) out_[length_] = c;
+    ++length_;
+  }
+  char* out_;
+  std::size_t size_;
+  std::size_t length_ = 0;
+};
+
+RequestHeader& HeaderAt(void* mapping) { return *static_cast<RequestHeader*>(mapping); }
+
+}  // namespace
+
+bool ObjectName(char* out, std::size_t size, std::uint32_t requesterProcessId, std::uint32_t requestId, bool event) {
+  if (!out || size == 0) return false;
+  TextOut text(out, size);
+  text.Append(kNamePrefix);
+  text.AppendNumber(requesterProcessId);
+  text.Append(".");
+  text.AppendNumber(requestId);
+  if (event) text.Append(kEventSuffix);
+  if (text.Finish()) return true;
+  out[0] = '\0';
+  return false;
+}
+
+void WriteRequest(void* mapping, std::uint32_t capacity, std::uint32_t requestId, std::uint32_t requesterProcessId,
+                  ReadKind kind, std::uint64_t view) {
+  RequestHeader& header = HeaderAt(mapping);
+  std::memset(&header, 0, sizeof(header));
+  header.magic = kRequestMagic;
+  header.version = kFormatVersion;
+  header.headerSize = sizeof(RequestHeader);
+  header.requestId = requestId;
+  header.requesterProcessId = requesterProcessId;
+  header.kind = static_cast<std::uint32_t>(kind);
+  header.viewLow = Low(view);
+  header.viewHigh = High(view);
+  header.capacity = capacity;
+  header.status = static_cast<std::uint32_t>(Status::Pending);
+}
+
+bool CheckRequest(const void* mapping, std::size_t mappedSize, std::uint32_t requestId,
+                  std::uint32_t requesterProcessId, std::uint64_t view, RequestFacts& facts) {
+  if (!mapping || mappedSize < sizeof(RequestHeader)) return false;
+  const RequestHeader& header = *static_cast<const RequestHeader*>(mapping);
+  if (Load(header.magic) != kRequestMagic || Load(header.version) != kFormatVersion ||
+      Load(header.headerSize) != sizeof(RequestHeader)) {
+    return false;
+  }
+  if (Load(header.requestId) != requestId || Load(header.requesterProcessId) != requesterProcessId) return false;
+  if (Join(Load(header.viewLow), Load(header.viewHigh)) != view) return false;
+  if (Load(header.status) != static_cast<std::uint32_t>(Status::Pending)) return false;
+  std::uint32_t kind = Load(header.kind);
+  if (kind != static_cast<std::uint32_t>(ReadKind::List) && kind != static_cast<std::uint32_t>(ReadKind::Tree)) {
+    return false;
+  }
+  std::uint32_t capacity = Load(header.capacity);
+  if (capacity < sizeof(RequestHeader) || capacity > mappedSize || capacity > kMaxCapacity) return false;
+  facts.kind = static_cast<ReadKind>(kind);
+  facts.capacity = capacity;
+  return true;
+}
+
+AnswerWriter::AnswerWriter(void* mapping, const RequestFacts& facts)
+    : base_(static_cast<std::uint8_t*>(mapping)),
+      capacity_(facts.capacity),
+      used_(sizeof(RequestHeader)),
+      needed_(sizeof(RequestHeader)) {}
+
+void AnswerWriter::Add(std::uint64_t item, std::uint32_t state, bool hasText, const char* text,
+                       std::uint32_t length) {
+  if (!text || !hasText) length = 0;
+  if (length > kNameMax) length = kNameMax;
+  const std::uint32_t size = static_cast<std::uint32_t>(sizeof(RecordHead)) + length;
+  needed_ += size;
+  if (overflowed_) return;
+  if (size > capacity_ - used_) {  // used_ never exceeds capacity_
+    overflowed_ = true;
+    return;
+  }
+  RecordHead head = {};
+  head.itemLow = Low(item);
+  head.itemHigh = High(item);
+  head.state = state;
+  head.textLength = static_cast<std::uint16_t>(length);
+  head.hasText = hasText ? 1 : 0;
+  std::memcpy(base_ + used_, &head, sizeof(head));
+  if (length > 0) std::memcpy(base_ + used_ + sizeof(head), text, length);
+  used_ += size;
+  ++records_;
+}
+
+void AnswerWriter::Finish(std::uint32_t itemCount, std::uint32_t selectedCount, std::uint64_t root,
+                          std::uint64_t caret, std::uint64_t lastVisible) {
+  RequestHeader& header = HeaderAt(base_);
+  const std::uint64_t limit = 0xFFFFFFFFu;
+  Store(header.needed, static_cast<std::uint32_t>(needed_ < limit ? needed_ : limit));
+  Store(header.itemCount, itemCount);
+  Store(header.selectedCount, selectedCount);
+  Store(header.recordCount, overflowed_ ? 0 : records_);
+  Store(header.dataBytes, overflowed_ ? 0 : used_ - static_cast<std::uint32_t>(sizeof(RequestHeader)));
+  Store(header.rootLow, Low(root));
+  Store(header.rootHigh, High(root));
+  Store(header.caretLow, Low(caret));
+  Store(header.caretHigh, High(caret));
+  Store(header.lastVisibleLow, Low(lastVisible));
+  Store(header.lastVisibleHigh, High(lastVisible));
+  Finish(overflowed_ ? Status::TooSmall : Status::Done);
+}
+
+void AnswerWriter::Finish(Status status) {
+  __atomic_store_n(&HeaderAt(base_).status, static_cast<std::uint32_t>(status), __ATOMIC_RELEASE);
+}
+
+std::uint32_t NameLength(const char* text, LeadBytePredicate isLeadByte) {
+  return NameLength(text, kTextBufferBytes, isLeadByte);
+}
+
+std::uint32_t NameLength(const char* text, std::size_t available, LeadBytePredicate isLeadByte) {
+  if (!text || available == 0) return 0;
+  std::size_t size = available < kTextBufferBytes ? available : kTextBufferBytes;
+  const void* nul = std::memchr(text, 0, size);
+  std::size_t length = nul ? static_cast<std::size_t>(static_cast<const char*>(nul) - text) : size - 1;
+  std::size_t at = 0;
+  while (at < length) {
+    if (!isLeadByte(static_cast<unsigned char>(text[at]))) {
+      ++at;
+    } else if (at + 1 < length) {
+      at += 2;
+    } else {
+      length = at;
+    }
+  }
+  return static_cast<std::uint32_t>(length);
+}
+
+bool ReadAnswer(const RequestHeader& header, std::uint32_t capacity, AnswerSummary& summary) {
+  std::uint32_t status = header.status;
+  if (status < static_cast<std::uint32_t>(Status::Done) || status > static_cast<std::uint32_t>(Status::Failed)) {
+    return false;
+  }
+  if (capacity < sizeof(RequestHeader)) return false;
+  summary.status = static_cast<Status>(status);
+  summary.needed = header.needed;
+  summary.itemCount = header.itemCount;
+  summary.selectedCount = header.selectedCount;
+  summary.recordCount = header.recordCount;
+  summary.dataBytes = header.dataBytes;
+  summary.root = Join(header.rootLow, header.rootHigh);
+  summary.caret = Join(header.caretLow, header.caretHigh);
+  summary.lastVisible = Join(header.lastVisibleLow, header.lastVisibleHigh);
+  if (summary.status != Status::Done) return true;
+  // Every record takes at least its head: a count beyond that is a lie.
+  const std::uint32_t room = capacity - static_cast<std::uint32_t>(sizeof(RequestHeader));
+  return summary.dataBytes <= room && summary.recordCount <= summary.dataBytes / sizeof(RecordHead);
+}
+
+bool NextRecord(const std::uint8_t* data, std::size_t size, std::size_t& offset, Record& record) {
+  if (!data || offset > size || size - offset < sizeof(RecordHead)) return false;
+  RecordHead head;
+  std::memcpy(&head, data + offset, sizeof(head));
+  if (head.textLength > kNameMax || size - offset - sizeof(head) < head.textLength) return false;
+  if (head.textLength > 0 && !head.hasText) return false;
+  record.item = Join(head.itemLow, head.itemHigh);
+  record.state = head.state;
+  record.hasText = head.hasText != 0;
+  record.text = data + offset + sizeof(head);
+  record.textLength = head.textLength;
+  offset += sizeof(head) + head.textLength;
+  return true;
+}
+
+}  // namespace viewread
