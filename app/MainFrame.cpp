@@ -14,9 +14,10 @@
 #include "settings/Shortcuts.h"
 #include "settings/TaskTrayAppIniFile.h"
 #include "tapline/Tapline.h"
+#include "tapline/TaplineViewReads.h"
 #include "ui/InputDialog.h"
 #include "ui/InputTooltip.h"
-#include "view/RemoteViews.h"
+#include "view/BatchViews.h"
 
 namespace {
 
@@ -238,7 +239,9 @@ void MainFrame::ConfigureHookLibrary(TaskTrayAppIniFile& ini) {
 }
 
 void MainFrame::StartInput() {
-  views_ = std::make_unique<RemoteViewProvider>();
+  // Names are read inside the view's process when the hook library serves it, item by
+  // item otherwise.
+  views_ = std::make_unique<BatchViewProvider>(std::make_unique<TaplineViewReads>());
   search_ = std::make_unique<CoreSearchService>(*migemoLoadThread_, *views_, *this,
                                                 treeViewClassList_.c_str());
   engine_ = std::make_unique<InputEngine>(*this, *search_, *views_, settings_, shortcuts_,

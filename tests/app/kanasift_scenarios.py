@@ -16,6 +16,10 @@ import subprocess
 import sys
 import time
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), 'integration'))
+from harness import Checks, wine_environment  # noqa: E402
+
+
 ROOT, BUILD, SOURCE_DIR, PROBE, SHOTS = sys.argv[1:6]
 
 
@@ -42,33 +46,11 @@ SEVEN = ['IsUse', 'IsForceEnable', 'IsKeepAliveDict', 'IsUsePartialMatch', 'IsUs
 COMMAND_KEYS = {1000: 'IsUse', 1002: 'IsKeepAliveDict', 1003: 'IsUsePartialMatch',
                 1004: 'IsUseTooltip', 1005: 'IsAnimateTooltip', 1006: 'IsCheckBySpace'}
 
-passed = 0
-failed = 0
+CHECKS = Checks()
+check = CHECKS.check
 
 
-def check(ok, what):
-    global passed, failed
-    if ok:
-        passed += 1
-        print('ok   ' + what)
-    else:
-        failed += 1
-        print('FAIL ' + what)
-    sys.stdout.flush()
-    return ok
-
-
-def wine_env():
-    out = subprocess.run([WINE_ENV, 'env', BUILD], capture_output=True, text=True, check=True).stdout
-    env = dict(os.environ)
-    for line in out.splitlines():
-        if line.startswith('export '):
-            key, _, value = line[len('export '):].partition('=')
-            env[key] = value.strip("'\"")
-    return env
-
-
-ENV = wine_env()
+ENV = wine_environment(BUILD)
 
 
 def start(*args):
@@ -370,8 +352,7 @@ def main():
     finally:
         if window_exists():
             probe('post', '0x111', 1011, 0)
-    print('%d passed, %d failed' % (passed, failed))
-    return 0 if failed == 0 else 1
+    return CHECKS.summary()
 
 
 if __name__ == '__main__':

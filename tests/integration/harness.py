@@ -225,3 +225,40 @@ class Viewhost:
         except subprocess.TimeoutExpired:
             self.process.kill()
             self.process.wait()
+
+
+# --- for scenario scripts written as plain functions ------------------------------------
+
+def wine_environment(build_dir):
+    """Brings the harness of `build_dir` up (ctest's fixture normally has) and returns the
+    environment in which its Windows programs and the X tools run."""
+    subprocess.run([WINE_ENV, "up", build_dir], check=True, stdin=subprocess.DEVNULL,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    out = subprocess.run([WINE_ENV, "env", build_dir], capture_output=True, text=True, check=True).stdout
+    env = dict(os.environ)
+    for line in out.splitlines():
+        if line.startswith("export "):
+            key, _, value = line[len("export "):].partition("=")
+            env[key] = shlex.split(value)[0] if value else ""
+    return env
+
+
+class Checks:
+    """Counts checks and prints one line per check."""
+
+    def __init__(self):
+        self.passed = 0
+        self.failed = 0
+
+    def check(self, ok, what):
+        if ok:
+            self.passed += 1
+            print("ok   " + what, flush=True)
+        else:
+            self.failed += 1
+            print("FAIL " + what, flush=True)
+        return ok
+
+    def summary(self):
+        print("%d passed, %d failed" % (self.passed, self.failed))
+        return 0 if self.failed == 0 else 1

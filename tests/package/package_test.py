@@ -24,6 +24,10 @@ import sys
 import time
 import zipfile
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), 'integration'))
+from harness import Checks, wine_environment  # noqa: E402
+
+
 EXPECTED = {
     'Kanasift.exe', 'Tapline.dll', 'Spotter.exe', 'Kanasift.ini.sample', 'README-en.txt',
     'README-ja.txt', 'LICENSE.txt', 'dict/migemo-dict', 'dict/roma2hira.dat', 'dict/hira2kata.dat',
@@ -33,37 +37,15 @@ EXPECTED = {
 NAMES = ['readme.md', 'zzz.txt', '会社.txt', 'ｶｲｼｬ.txt']
 KAISHA_CP932 = b'\x89\xef\x8e\xd0'
 
-passed = 0
-failed = 0
-
-
-def check(ok, what):
-    global passed, failed
-    if ok:
-        passed += 1
-        print('ok   ' + what)
-    else:
-        failed += 1
-        print('FAIL ' + what)
-    sys.stdout.flush()
-    return ok
+CHECKS = Checks()
+check = CHECKS.check
 
 
 class Harness:
     def __init__(self, options):
         self.o = options
         self.wine_env = os.path.join(options.root, 'scripts', 'wine-env.sh')
-        # Bring the harness up first (ctest's fixture has done so already), so that the
-        # display read here is the one the Windows programs use.
-        subprocess.run([self.wine_env, 'up', options.build_dir], check=True, stdin=subprocess.DEVNULL,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        out = subprocess.run([self.wine_env, 'env', options.build_dir], capture_output=True, text=True,
-                             check=True).stdout
-        self.env = dict(os.environ)
-        for line in out.splitlines():
-            if line.startswith('export '):
-                key, _, value = line[len('export '):].partition('=')
-                self.env[key] = shlex.split(value)[0] if value else ''
+        self.env = wine_environment(options.build_dir)
         self.env['LC_ALL'] = 'C'
 
     def run(self, exe, *args, cwd, timeout=60):
@@ -235,8 +217,7 @@ def main():
     h = Harness(o)
     check_contents(o, folder)
     search_end_to_end(h, folder)
-    print('%d passed, %d failed' % (passed, failed))
-    return 0 if failed == 0 else 1
+    return CHECKS.summary()
 
 
 if __name__ == '__main__':

@@ -18,6 +18,10 @@ import subprocess
 import sys
 import time
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), 'integration'))
+from harness import Checks, wine_environment  # noqa: E402
+
+
 ROOT, BUILD, DIST, PROBE, WORK = sys.argv[1:6]
 WINE_ENV = os.path.join(ROOT, 'scripts', 'wine-env.sh')
 KANASIFT = os.path.join(DIST, 'Kanasift.exe')
@@ -27,33 +31,12 @@ NODICT = os.path.join(WORK, 'nodict')
 SHOTS = os.path.join(WORK, 'shots')
 KAISHA_CP932 = b'\x89\xef\x8e\xd0'  # 会社
 
-passed = 0
-failed = 0
-
-
-def check(ok, what):
-    global passed, failed
-    if ok:
-        passed += 1
-        print('ok   ' + what)
-    else:
-        failed += 1
-        print('FAIL ' + what)
-    sys.stdout.flush()
-    return ok
+CHECKS = Checks()
+check = CHECKS.check
 
 
 def wine_env():
-    # Bring the harness up first (ctest's fixture has done so already), so that the
-    # display read here is the one the Windows programs use.
-    subprocess.run([WINE_ENV, 'up', BUILD], check=True, stdin=subprocess.DEVNULL,
-                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    out = subprocess.run([WINE_ENV, 'env', BUILD], capture_output=True, text=True, check=True).stdout
-    env = dict(os.environ)
-    for line in out.splitlines():
-        if line.startswith('export '):
-            key, _, value = line[len('export '):].partition('=')
-            env[key] = shlex.split(value)[0] if value else ''
+    env = wine_environment(BUILD)
     env['LC_ALL'] = 'C'  # for the X tools; Wine gets its locale from wine-env.sh
     return env
 
@@ -411,8 +394,7 @@ def main():
             os.replace(aside, ini)
         elif os.path.exists(ini):
             os.remove(ini)
-    print('%d passed, %d failed' % (passed, failed))
-    return 0 if failed == 0 else 1
+    return CHECKS.summary()
 
 
 if __name__ == '__main__':

@@ -1,0 +1,89 @@
+// List views and tree views whose names and states are read in one piece by the hook
+// library inside the view's own process (docs/batch-reader.md), with the per-item reader
+// of RemoteViews.h for everything else and as the fallback.
+//
+// The views opened here answer the walks' questions (item count, selected count, item
+// states, names; tree relations and names) from one answer of the library, read when the
+// first such question comes. Changes (states, selection, caret, check-box style),
+// scrolling and label rectangles go to the view as messages, as with the per-item reader;
+// after a change the views ask the view itself again. So the walks, the check-box
+// commands and the results are the same with either reader.
+//
+// A view whose process the library does not serve (another bitness, a process that never
+// took keyboard input, this process) is read item by item at once, without a request.
+// A request that is declined, or that the view's thread ignores, falls back to the
+// per-item reader for that operation; a thread that ignored one is left alone for a while.
+// A view that does not answer at all makes the operation Lost(), as a message would.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "view/RemoteViews.h"
+#include "view/ViewAccess.h"
+#include "view/ViewReadRequest.h"
+
+// What the reader needs from the hook library.
+class ViewReadService {
+ public:
+  virtual ~ViewReadService() = default;
+  // True when a read request posted to the view will be answered (Tapline::prepareViewRead).
+  virtual bool Prepare(HWND view) = 0;
+  // The view's thread ignored a request: drop what Prepare set up there.
+  virtual void Forget(HWND view) = 0;
+};
+
+// What the provider has done, for tests and benchmarks.
+struct BatchCounters {
+  unsigned snapshots = 0;     // views whose names or states were wanted
+  unsigned notServed = 0;     // ... read item by item at once: no request was posted
+  unsigned requests = 0;      // requests posted (a retry with a larger mapping counts again)
+  unsigned answers = 0;       // answers used
+  unsigned fallbacks = 0;     // requested, but read item by item after all
+  unsigned lost = 0;          // the view did not answer: the operation gave up
+  unsigned perItemNames = 0;  // names read with one message each
+  std::size_t lastAnswerBytes = 0;
+};
+
+class BatchViewProvider : public ViewProvider {
+ public:
+  explicit BatchViewProvider(std::unique_ptr<ViewReadService> service, ProcessMemoryApi& api = SystemProcessMemory(),
+                             const ReadWaits& waits = ReadWaits());
+  ~BatchViewProvider() override;
+
+  std::string ClassName(ViewHandle view) override;
+  std::unique_ptr<ListView> OpenList(ViewHandle view) override;
+  std::unique_ptr<TreeView> OpenTree(ViewHandle view) override;
+  void LockUpdate(ViewHandle view) override;
+  void UnlockUpdate() override;
+
+  enum class SnapshotResult { Read, PerItem, Lost };
+  // Reads the whole view once (for the views this provider opens).
+  SnapshotResult Snapshot(HWND view, viewread::ReadKind kind, ViewSnapshot& snapshot);
+
+  const BatchCounters& Counters() const { return counters_; }
+  BatchCounters& MutableCounters() { return counters_; }
+
+ private:
+  struct QuietThread {
+    DWORD threadId;
+    DWORD processId;
+    DWORD since;
+  };
+  bool IsQuiet(DWORD threadId, DWORD processId);
+  std::uint32_t CapacityFor(HWND view) const;
+  void RememberSize(HWND view, std::size_t answerBytes);
+
+  std::unique_ptr<ViewReadService> service_;
+  ProcessMemoryApi& api_;
+  ReadWaits waits_;
+  RemoteViewProvider remote_;
+  BatchCounters counters_;
+  std::unordered_map<ViewHandle, std::uint32_t> sizeHints_;
+  std::vector<QuietThread> quiet_;
+};
