@@ -10,9 +10,10 @@ std::uint32_t PhaseOf(std::uint32_t state) { return state & 3u; }
 std::uint32_t Generation(std::uint32_t state) { return state >> 2; }
 std::uint32_t Make(std::uint32_t generation, Phase phase) { return (generation << 2) | phase; }
 
+// Read between two looks at the state word; acquire loads keep the second look after them.
 std::uint64_t CreatedOf(const ServedSlot& slot) {
-  return static_cast<std::uint64_t>(slot.createdLow.load(std::memory_order_relaxed)) |
-         (static_cast<std::uint64_t>(slot.createdHigh.load(std::memory_order_relaxed)) << 32);
+  return static_cast<std::uint64_t>(slot.createdLow.load(std::memory_order_acquire)) |
+         (static_cast<std::uint64_t>(slot.createdHigh.load(std::memory_order_acquire)) << 32);
 }
 
 // Moves a ready slot to busy; false when someone else changed it first.
@@ -94,9 +95,8 @@ bool IsServedProcess(const ServedBlock& block, std::uint32_t processId, std::uin
   if (processId == 0) return false;
   for (const auto& slot : block.slots) {
     std::uint32_t before = slot.state.load(std::memory_order_acquire);
-    if (PhaseOf(before) != kReady || slot.processId.load(std::memory_order_relaxed) != processId) continue;
+    if (PhaseOf(before) != kReady || slot.processId.load(std::memory_order_acquire) != processId) continue;
     std::uint64_t recorded = CreatedOf(slot);
-    std::atomic_thread_fence(std::memory_order_acquire);
     if (slot.state.load(std::memory_order_relaxed) == before && recorded == created) return true;
   }
   return false;
@@ -107,9 +107,8 @@ int ClearEndedProcesses(ServedBlock& block, ProcessRuns runs, void* context) {
   for (auto& slot : block.slots) {
     std::uint32_t state = slot.state.load(std::memory_order_acquire);
     if (PhaseOf(state) != kReady) continue;
-    std::uint32_t processId = slot.processId.load(std::memory_order_relaxed);
+    std::uint32_t processId = slot.processId.load(std::memory_order_acquire);
     std::uint64_t created = CreatedOf(slot);
-    std::atomic_thread_fence(std::memory_order_acquire);
     if (slot.state.load(std::memory_order_relaxed) != state || runs(processId, created, context)) continue;
     if (!TakeReady(slot, state)) continue;
     Free(slot, state);

@@ -1,5 +1,6 @@
 #include "tapline/ViewReadFormat.h"
 
+#include <cstddef>
 #include <cstring>
 
 namespace viewread {
@@ -106,11 +107,32 @@ bool CheckRequest(const void* mapping, std::size_t mappedSize, std::uint32_t req
   return true;
 }
 
-AnswerWriter::AnswerWriter(void* mapping, const RequestFacts& facts)
+AnswerWriter::AnswerWriter(void* mapping, const RequestFacts& facts, Wake wake, void* context)
     : base_(static_cast<std::uint8_t*>(mapping)),
       capacity_(facts.capacity),
+      wake_(wake),
+      context_(context),
       used_(sizeof(RequestHeader)),
       needed_(sizeof(RequestHeader)) {}
+
+void AnswerWriter::Begin(std::uint32_t itemCount, std::uint32_t selectedCount, std::uint32_t firstSelected,
+                         std::uint64_t root, std::uint64_t caret, std::uint64_t lastVisible) {
+  RequestHeader& header = HeaderAt(base_);
+  Store(header.itemCount, itemCount);
+  Store(header.selectedCount, selectedCount);
+  Store(header.firstSelected, firstSelected);
+  Store(header.publishedRecords, 0);
+  Store(header.publishedBytes, 0);
+  Store(header.rootLow, Low(root));
+  Store(header.rootHigh, High(root));
+  Store(header.caretLow, Low(caret));
+  Store(header.caretHigh, High(caret));
+  Store(header.lastVisibleLow, Low(lastVisible));
+  Store(header.lastVisibleHigh, High(lastVisible));
+  __atomic_store_n(&header.status, static_cast<std::uint32_t>(Status::Streaming), __ATOMIC_SEQ_CST);
+  if (__atomic_fetch_and(&header.control, ~kControlWake, __ATOMIC_SEQ_CST) & kControlStop) stopped_ = true;
+  if (wake_) wake_(context_);  // Kanasift waits for the summary in any case
+}
 
 void AnswerWriter::Add(std::uint64_t item, std::uint32_t state, bool hasText, const char* text,
                        std::uint32_t length) {
@@ -118,9 +140,10 @@ void AnswerWriter::Add(std::uint64_t item, std::uint32_t state, bool hasText, co
   if (length > kNameMax) length = kNameMax;
   const std::uint32_t size = static_cast<std::uint32_t>(sizeof(RecordHead)) + length;
   needed_ += size;
-  if (overflowed_) return;
+  if (overflowed_ || stopped_) return;
   if (size > capacity_ - used_) {  // used_ never exceeds capacity_
     overflowed_ = true;
+    Publish();
     return;
   }
   RecordHead head = {};
@@ -133,28 +156,35 @@ void AnswerWriter::Add(std::uint64_t item, std::uint32_t state, bool hasText, co
   if (length > 0) std::memcpy(base_ + used_ + sizeof(head), text, length);
   used_ += size;
   ++records_;
+  if (++unpublished_ >= kPublishEvery) Publish();
 }
 
-void AnswerWriter::Finish(std::uint32_t itemCount, std::uint32_t selectedCount, std::uint64_t root,
-                          std::uint64_t caret, std::uint64_t lastVisible) {
+// The bytes first, then the count: whoever sees a count sees at least its bytes.
+void AnswerWriter::Publish() {
+  unpublished_ = 0;
+  RequestHeader& header = HeaderAt(base_);
+  __atomic_store_n(&header.publishedBytes, used_ - static_cast<std::uint32_t>(sizeof(RequestHeader)),
+                   __ATOMIC_RELEASE);
+  __atomic_store_n(&header.publishedRecords, records_, __ATOMIC_SEQ_CST);
+  const std::uint32_t control = __atomic_load_n(&header.control, __ATOMIC_SEQ_CST);
+  if (control & kControlStop) stopped_ = true;
+  if ((control & kControlWake) && records_ >= __atomic_load_n(&header.wakeAt, __ATOMIC_SEQ_CST) &&
+      (__atomic_fetch_and(&header.control, ~kControlWake, __ATOMIC_SEQ_CST) & kControlWake) && wake_) {
+    wake_(context_);
+  }
+}
+
+void AnswerWriter::Finish(std::uint32_t itemCount) {
+  if (!overflowed_ && !stopped_) Publish();
   RequestHeader& header = HeaderAt(base_);
   const std::uint64_t limit = 0xFFFFFFFFu;
   Store(header.needed, static_cast<std::uint32_t>(needed_ < limit ? needed_ : limit));
   Store(header.itemCount, itemCount);
-  Store(header.selectedCount, selectedCount);
-  Store(header.recordCount, overflowed_ ? 0 : records_);
-  Store(header.dataBytes, overflowed_ ? 0 : used_ - static_cast<std::uint32_t>(sizeof(RequestHeader)));
-  Store(header.rootLow, Low(root));
-  Store(header.rootHigh, High(root));
-  Store(header.caretLow, Low(caret));
-  Store(header.caretHigh, High(caret));
-  Store(header.lastVisibleLow, Low(lastVisible));
-  Store(header.lastVisibleHigh, High(lastVisible));
-  Finish(overflowed_ ? Status::TooSmall : Status::Done);
+  Finish(stopped_ ? Status::Stopped : overflowed_ ? Status::TooSmall : Status::Done);
 }
 
 void AnswerWriter::Finish(Status status) {
-  __atomic_store_n(&HeaderAt(base_).status, static_cast<std::uint32_t>(status), __ATOMIC_RELEASE);
+  __atomic_store_n(&HeaderAt(base_).status, static_cast<std::uint32_t>(status), __ATOMIC_SEQ_CST);
 }
 
 std::uint32_t NameLength(const char* text, LeadBytePredicate isLeadByte) {
@@ -179,9 +209,25 @@ std::uint32_t NameLength(const char* text, std::size_t available, LeadBytePredic
   return static_cast<std::uint32_t>(length);
 }
 
+RequestHeader CopyHeader(const void* mapping) {
+  const RequestHeader& shared = *static_cast<const RequestHeader*>(mapping);
+  RequestHeader copy;
+  copy.status = __atomic_load_n(&shared.status, __ATOMIC_ACQUIRE);
+  copy.publishedRecords = __atomic_load_n(&shared.publishedRecords, __ATOMIC_ACQUIRE);
+  copy.publishedBytes = __atomic_load_n(&shared.publishedBytes, __ATOMIC_ACQUIRE);
+  const std::uint32_t* from = reinterpret_cast<const std::uint32_t*>(&shared);
+  std::uint32_t* to = reinterpret_cast<std::uint32_t*>(&copy);
+  const std::size_t skip[] = {offsetof(RequestHeader, status) / 4, offsetof(RequestHeader, publishedRecords) / 4,
+                              offsetof(RequestHeader, publishedBytes) / 4};
+  for (std::size_t i = 0; i < sizeof(RequestHeader) / 4; ++i) {
+    if (i != skip[0] && i != skip[1] && i != skip[2]) to[i] = __atomic_load_n(&from[i], __ATOMIC_ACQUIRE);
+  }
+  return copy;
+}
+
 bool ReadAnswer(const RequestHeader& header, std::uint32_t capacity, AnswerSummary& summary) {
-  std::uint32_t status = header.status;
-  if (status < static_cast<std::uint32_t>(Status::Done) || status > static_cast<std::uint32_t>(Status::Failed)) {
+  const std::uint32_t status = header.status;
+  if (status < static_cast<std::uint32_t>(Status::Done) || status > static_cast<std::uint32_t>(Status::Stopped)) {
     return false;
   }
   if (capacity < sizeof(RequestHeader)) return false;
@@ -189,16 +235,33 @@ bool ReadAnswer(const RequestHeader& header, std::uint32_t capacity, AnswerSumma
   summary.needed = header.needed;
   summary.itemCount = header.itemCount;
   summary.selectedCount = header.selectedCount;
-  summary.recordCount = header.recordCount;
-  summary.dataBytes = header.dataBytes;
+  summary.firstSelected = header.firstSelected;
+  summary.publishedRecords = header.publishedRecords;
+  summary.publishedBytes = header.publishedBytes;
   summary.root = Join(header.rootLow, header.rootHigh);
   summary.caret = Join(header.caretLow, header.caretHigh);
   summary.lastVisible = Join(header.lastVisibleLow, header.lastVisibleHigh);
-  if (summary.status != Status::Done) return true;
+  if (summary.status == Status::Refused || summary.status == Status::Failed || summary.status == Status::Stopped) {
+    return true;
+  }
   // Every record takes at least its head: a count beyond that is a lie.
   const std::uint32_t room = capacity - static_cast<std::uint32_t>(sizeof(RequestHeader));
-  return summary.dataBytes <= room && summary.recordCount <= summary.dataBytes / sizeof(RecordHead);
+  if (summary.publishedBytes > room || summary.publishedRecords > summary.publishedBytes / sizeof(RecordHead)) {
+    return false;
+  }
+  if (summary.selectedCount > summary.itemCount) return false;
+  return summary.firstSelected == kNoItem || summary.firstSelected < summary.itemCount;
 }
+
+bool AskToBeWoken(void* mapping, std::uint32_t wakeAt, std::uint32_t status) {
+  RequestHeader& header = HeaderAt(mapping);
+  __atomic_store_n(&header.wakeAt, wakeAt, __ATOMIC_SEQ_CST);
+  __atomic_fetch_or(&header.control, kControlWake, __ATOMIC_SEQ_CST);
+  return __atomic_load_n(&header.publishedRecords, __ATOMIC_SEQ_CST) >= wakeAt ||
+         __atomic_load_n(&header.status, __ATOMIC_SEQ_CST) != status;
+}
+
+void AskToStop(void* mapping) { __atomic_fetch_or(&HeaderAt(mapping).control, kControlStop, __ATOMIC_SEQ_CST); }
 
 bool NextRecord(const std::uint8_t* data, std::size_t size, std::size_t& offset, Record& record) {
   if (!data || offset > size || size - offset < sizeof(RecordHead)) return false;

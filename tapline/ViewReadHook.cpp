@@ -47,7 +47,8 @@ std::uint32_t ShownNameLength(const char* shown, const char* buffer) {
 }
 
 // Every item in index order: the text as LVM_GETITEMA gives it, and the state bits the
-// walks look at, in one message per item.
+// walks look at, in one message per item. The counts and the first selected item go
+// ahead of the records.
 void ReadList(HWND view, AnswerWriter& writer) {
   LRESULT count = SendMessageA(view, LVM_GETITEMCOUNT, 0, 0);
   if (count < 0) count = 0;
@@ -58,8 +59,12 @@ void ReadList(HWND view, AnswerWriter& writer) {
   LRESULT selected = SendMessageA(view, LVM_GETSELECTEDCOUNT, 0, 0);
   if (selected < 0) selected = 0;
   if (selected > count) selected = count;
+  LRESULT first = SendMessageA(view, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED);
+  if (first < 0 || first >= count) first = -1;
+  writer.Begin(static_cast<std::uint32_t>(count), static_cast<std::uint32_t>(selected),
+               first < 0 ? viewread::kNoItem : static_cast<std::uint32_t>(first), 0, 0, 0);
   char text[kTextBufferBytes];
-  for (int i = 0; i < static_cast<int>(count); ++i) {
+  for (int i = 0; i < static_cast<int>(count) && !writer.Stopped(); ++i) {
     LVITEMA item = {};
     item.mask = LVIF_TEXT | LVIF_STATE;
     item.iItem = i;
@@ -72,7 +77,7 @@ void ReadList(HWND view, AnswerWriter& writer) {
     writer.Add(static_cast<std::uint64_t>(i), read ? item.state & viewread::kListStateMask : 0, read,
                shown == LPSTR_TEXTCALLBACKA ? nullptr : shown, read ? ShownNameLength(shown, text) : 0);
   }
-  writer.Finish(static_cast<std::uint32_t>(count), static_cast<std::uint32_t>(selected), 0, 0, 0);
+  writer.Finish(static_cast<std::uint32_t>(count));
 }
 
 HTREEITEM TreeNext(HWND view, WPARAM relation, HTREEITEM item) {
@@ -86,9 +91,10 @@ void ReadTree(HWND view, AnswerWriter& writer) {
   HTREEITEM caret = TreeNext(view, TVGN_CARET, nullptr);
   HTREEITEM last = TreeNext(view, TVGN_LASTVISIBLE, nullptr);
   const std::uint64_t total = static_cast<std::uint64_t>(static_cast<std::uintptr_t>(SendMessageA(view, TVM_GETCOUNT, 0, 0)));
+  writer.Begin(0, 0, viewread::kNoItem, HandleValue(root), HandleValue(caret), HandleValue(last));
   std::uint64_t visible = 0;
   char text[kTextBufferBytes];
-  for (HTREEITEM item = root; item; item = TreeNext(view, TVGN_NEXTVISIBLE, item)) {
+  for (HTREEITEM item = root; item && !writer.Stopped(); item = TreeNext(view, TVGN_NEXTVISIBLE, item)) {
     if (visible >= total || visible >= static_cast<std::uint64_t>(kMaxListItems)) {
       writer.Finish(viewread::Status::Failed);
       return;
@@ -105,8 +111,10 @@ void ReadTree(HWND view, AnswerWriter& writer) {
                read ? ShownNameLength(shown, text) : 0);
     ++visible;
   }
-  writer.Finish(static_cast<std::uint32_t>(visible), 0, HandleValue(root), HandleValue(caret), HandleValue(last));
+  writer.Finish(static_cast<std::uint32_t>(visible));
 }
+
+void SetEventOf(void* event) { SetEvent(static_cast<HANDLE>(event)); }
 
 // The request asks for the kind of view the window is by the configured classes.
 bool IsViewOfKind(HWND view, const Config& config, ReadKind kind) {
@@ -129,7 +137,9 @@ void Serve(const MSG& message) {
   if (config.ownerProcessId == 0 || requester != config.ownerProcessId) return;
 
   char name[viewread::kObjectNameBytes];
-  if (!viewread::ObjectName(name, sizeof(name), requester, requestId, false)) return;
+  if (!viewread::ObjectName(name, sizeof(name), requester, requestId, true)) return;
+  UniqueKernelHandle event(OpenEventA(EVENT_MODIFY_STATE, FALSE, name));
+  if (!event || !viewread::ObjectName(name, sizeof(name), requester, requestId, false)) return;
   {
     UniqueKernelHandle mapping(OpenFileMappingA(FILE_MAP_READ | FILE_MAP_WRITE, FALSE, name));
     if (!mapping) return;
@@ -139,7 +149,7 @@ void Serve(const MSG& message) {
     const SIZE_T mapped = VirtualQuery(memory.Get(), &info, sizeof(info)) ? info.RegionSize : 0;
     viewread::RequestFacts facts;
     if (!viewread::CheckRequest(memory.Get(), mapped, requestId, requester, HandleValue(view), facts)) return;
-    AnswerWriter writer(memory.Get(), facts);
+    AnswerWriter writer(memory.Get(), facts, SetEventOf, event.Get());
     if (!IsViewOfKind(view, config, facts.kind)) {
       writer.Finish(viewread::Status::Refused);
     } else if (facts.kind == ReadKind::Tree) {
@@ -147,10 +157,8 @@ void Serve(const MSG& message) {
     } else {
       ReadList(view, writer);
     }
-  }  // The mapping is closed before the requester is told.
-  if (!viewread::ObjectName(name, sizeof(name), requester, requestId, true)) return;
-  UniqueKernelHandle done(OpenEventA(EVENT_MODIFY_STATE, FALSE, name));
-  if (done) SetEvent(done.Get());
+  }  // The mapping is closed before the requester is told the answer is complete.
+  SetEvent(event.Get());
 }
 
 }  // namespace

@@ -5,7 +5,6 @@
 namespace {
 
 using viewread::ReadKind;
-using SnapshotResult = BatchViewProvider::SnapshotResult;
 
 // A first answer gets a mapping of this size (about 30,000 names); later answers for the
 // same view one a quarter larger than the last. Pages are only touched as far as the
@@ -22,17 +21,101 @@ constexpr std::size_t kItemsPerDeselectMessage = 256;
 // Which source a view's question goes to.
 enum class Source { Snapshot, PerItem, Lost };
 
+// The answer of one read, for one view object: started on the first question, waited
+// for piece by piece, replaced by a larger one when it did not fit, and given up in
+// favour of the per-item reader when it goes wrong.
+class Reading {
+ public:
+  Reading(HWND view, ReadKind kind, BatchViewProvider& provider) : view_(view), kind_(kind), provider_(provider) {}
+  ~Reading() { End(); }
+  Reading(const Reading&) = delete;
+  Reading& operator=(const Reading&) = delete;
+
+  Source Use() {
+    if (!asked_) {
+      asked_ = true;
+      read_ = provider_.StartRead(view_, kind_, lost_);
+    }
+    if (lost_) return Source::Lost;
+    return read_ ? Source::Snapshot : Source::PerItem;
+  }
+
+  const ViewSnapshot& Items() const { return read_->Snapshot(); }
+
+  // Waits until the answer holds `count` records; false when it will not (it is
+  // complete with fewer, or it went wrong: then Use() tells what to do instead).
+  bool Have(std::size_t count) {
+    while (read_) {
+      if (read_->Snapshot().items.size() >= count) return true;
+      switch (read_->WaitFor(count)) {
+        case ReadOutcome::Read:
+          if (read_->Snapshot().items.size() >= count) return true;
+          if (read_->Complete()) return false;
+          continue;
+        case ReadOutcome::TooSmall: {
+          const std::uint32_t needed = read_->Needed();
+          read_.reset();
+          read_ = provider_.ReadAgain(view_, kind_, needed, lost_);
+          ++generation_;
+          continue;
+        }
+        case ReadOutcome::NoAnswer:
+          lost_ = true;
+          ++provider_.MutableCounters().lost;
+          read_.reset();
+          return false;
+        case ReadOutcome::Refused:
+        case ReadOutcome::Ignored:
+          // What arrived stays usable; the rest comes item by item.
+          if (read_->Snapshot().items.size() >= count) return true;
+          if (!stopped_) ++provider_.MutableCounters().fallbacks;
+          read_.reset();
+          return false;
+      }
+    }
+    return false;
+  }
+
+  bool Complete() const { return read_ && read_->Complete(); }
+  bool IsLost() const { return lost_; }
+  // Counts the answers this object has had: a new one starts again from the first record.
+  unsigned Generation() const { return generation_; }
+
+  // Nothing more is needed: the view's thread may stop reading.
+  void Stop() {
+    stopped_ = true;
+    if (read_) read_->Stop();
+  }
+
+ private:
+  void End() {
+    if (!read_) return;
+    read_->Stop();
+    provider_.Finished(view_, *read_);
+  }
+
+  HWND view_;
+  ReadKind kind_;
+  BatchViewProvider& provider_;
+  std::unique_ptr<ViewRead> read_;
+  unsigned generation_ = 0;
+  bool asked_ = false;
+  bool lost_ = false;
+  bool stopped_ = false;
+};
+
 class BatchList final : public ListView {
  public:
   BatchList(HWND view, std::unique_ptr<ListView> remote, BatchViewProvider& provider)
-      : view_(view), remote_(std::move(remote)), provider_(provider) {}
+      : remote_(std::move(remote)), provider_(provider), reading_(view, ReadKind::List, provider) {}
+  ~BatchList() override { SendPendingDeselect(); }
 
   int ItemCount() override {
-    switch (Use()) {
+    switch (reading_.Use()) {
       case Source::Snapshot:
-        return snapshot_.itemCount;
+        return reading_.Items().itemCount;
       case Source::PerItem:
-        return remote_->ItemCount();
+        return Remote().ItemCount();
       case Source::Lost:
         break;
     }
@@ -41,189 +124,215 @@ class BatchList final : public ListView {
 
   int SelectedCount() override {
     Source source = StateSource();
-    if (source == Source::Snapshot) return snapshot_.selectedCount;
-    return source == Source::PerItem ? remote_->SelectedCount() : 0;
+    if (source == Source::Snapshot) return reading_.Items().selectedCount;
+    return source == Source::PerItem ? Remote().SelectedCount() : 0;
   }
 
   std::uint32_t ItemState(int index, std::uint32_t mask) override {
     Source source = StateSource();
-    if (source == Source::Snapshot && (mask & ~viewread::kListStateMask) == 0 && InRange(index)) {
-      return snapshot_.items[static_cast<std::size_t>(index)].state & mask;
+    if (source == Source::Snapshot && index >= 0 && index < reading_.Items().itemCount) {
+      // Up to the first selected item the selection is known without the records.
+      const int first = reading_.Items().firstSelected;
+      if (mask == kLvisSelected && (first < 0 || index <= first)) return index == first ? kLvisSelected : 0;
+      if ((mask & ~viewread::kListStateMask) == 0 && reading_.Have(static_cast<std::size_t>(index) + 1)) {
+        return reading_.Items().items[static_cast<std::size_t>(index)].state & mask;
+      }
+      source = StateSource();
     }
-    return source == Source::Lost ? 0 : remote_->ItemState(index, mask);
+    return source == Source::Lost ? 0 : Remote().ItemState(index, mask);
   }
 
-  std::uint32_t ExtendedStyle() override { return remote_->ExtendedStyle(); }
+  std::uint32_t ExtendedStyle() override { return Remote().ExtendedStyle(); }
 
   void SetExtendedStyle(std::uint32_t style) override {
+    reading_.Stop();
     statesChanged_ = true;  // the check boxes come or go with their state images
-    remote_->SetExtendedStyle(style);
+    Remote().SetExtendedStyle(style);
   }
 
-  bool EnsureVisible(int index) override { return !lost_ && remote_->EnsureVisible(index); }
+  bool EnsureVisible(int index) override {
+    reading_.Stop();
+    return !Lost() && Remote().EnsureVisible(index);
+  }
 
-  bool OpenRecord() override { return !lost_ && remote_->OpenRecord(); }
+  bool OpenRecord() override { return !Lost() && remote_->OpenRecord(); }
 
   bool ItemText(int index, std::string& text) override {
-    Source source = Use();
-    if (source == Source::Snapshot && InRange(index)) return snapshot_.Text(static_cast<std::size_t>(index), text);
+    Source source = reading_.Use();
+    if (source == Source::Snapshot && index >= 0 && reading_.Have(static_cast<std::size_t>(index) + 1)) {
+      return reading_.Items().Text(static_cast<std::size_t>(index), text);
+    }
     text.clear();
-    if (source == Source::Lost) return false;
+    if (reading_.Use() == Source::Lost) return false;
     ++provider_.MutableCounters().perItemNames;
-    return remote_->ItemText(index, text);
+    return Remote().ItemText(index, text);
   }
 
   bool SetItemState(int index, std::uint32_t state, std::uint32_t mask) override {
-    if (lost_) return false;
+    if (Lost()) return false;
+    if (mask & kLvisFocused) reading_.Stop();  // the focus moves last: the walk is over
     if (index == kAllItems && state == 0 && mask == kLvisSelected && StateSource() == Source::Snapshot) {
-      return DeselectAll();
+      // Sent with the next message: now it would wait for the view's thread to finish
+      // reading, and the walk could not match names meanwhile.
+      const ViewSnapshot& items = reading_.Items();
+      pending_ = {true, items.itemCount, items.selectedCount, items.firstSelected};
+      statesChanged_ = true;
+      return true;
     }
     statesChanged_ = true;
-    return remote_->SetItemState(index, state, mask);
+    return Remote().SetItemState(index, state, mask);
   }
 
-  bool LabelRect(int index, ItemRect& rect) override { return !lost_ && remote_->LabelRect(index, rect); }
+  bool LabelRect(int index, ItemRect& rect) override {
+    reading_.Stop();
+    return !Lost() && Remote().LabelRect(index, rect);
+  }
 
-  bool Lost() const override { return lost_ || remote_->Lost(); }
+  bool Lost() const override { return reading_.IsLost() || remote_->Lost(); }
 
  private:
-  Source Use() {
-    if (!asked_) {
-      asked_ = true;
-      switch (provider_.Snapshot(view_, ReadKind::List, snapshot_)) {
-        case SnapshotResult::Read:
-          haveSnapshot_ = true;
-          break;
-        case SnapshotResult::Lost:
-          lost_ = true;
-          break;
-        case SnapshotResult::PerItem:
-          break;
-      }
-    }
-    if (lost_) return Source::Lost;
-    return haveSnapshot_ ? Source::Snapshot : Source::PerItem;
-  }
-
-  // States are taken from the snapshot until this view changes one.
+  // States are taken from the answer until this view changes one.
   Source StateSource() {
-    Source source = Use();
+    Source source = reading_.Use();
     return source == Source::Snapshot && statesChanged_ ? Source::PerItem : source;
   }
 
-  bool InRange(int index) const { return index >= 0 && static_cast<std::size_t>(index) < snapshot_.items.size(); }
+  // The per-item reader, with a deselection still to be sent sent first, so the view
+  // sees every change in the order the caller made it.
+  ListView& Remote() {
+    SendPendingDeselect();
+    return *remote_;
+  }
 
   // Every item ends deselected, as after LVM_SETITEMSTATE with index -1: with few items
   // selected, one message each for them instead of one that makes the view go through
   // all its items.
-  bool DeselectAll() {
+  void SendPendingDeselect() {
+    if (!pending_.deselect) return;
+    pending_.deselect = false;
+    if (Lost()) return;
+    const std::size_t count = static_cast<std::size_t>(pending_.itemCount);
+    const std::size_t selectedCount = static_cast<std::size_t>(pending_.selectedCount);
     std::vector<int> selected;
-    for (std::size_t i = 0; i < snapshot_.items.size(); ++i) {
-      if (snapshot_.items[i].state & kLvisSelected) selected.push_back(static_cast<int>(i));
+    if (selectedCount == 1 && pending_.firstSelected >= 0) {
+      selected.push_back(pending_.firstSelected);
+    } else if (selectedCount > 1 && selectedCount * kItemsPerDeselectMessage <= count &&
+               reading_.Use() == Source::Snapshot && reading_.Have(count)) {
+      const auto& items = reading_.Items().items;
+      for (std::size_t i = 0; i < count && i < items.size(); ++i) {
+        if (items[i].state & kLvisSelected) selected.push_back(static_cast<int>(i));
+      }
     }
-    statesChanged_ = true;
-    const bool few = selected.size() == 1 || selected.size() * kItemsPerDeselectMessage <= snapshot_.items.size();
-    if (selected.empty() || !few) return remote_->SetItemState(kAllItems, 0, kLvisSelected);
-    bool done = true;
+    if (selected.empty() || selected.size() != selectedCount) {
+      remote_->SetItemState(kAllItems, 0, kLvisSelected);
+      return;
+    }
     for (int index : selected) {
-      done = remote_->SetItemState(index, 0, kLvisSelected) && done;
-      if (remote_->Lost()) return false;
+      remote_->SetItemState(index, 0, kLvisSelected);
+      if (remote_->Lost()) return;
     }
-    return done;
   }
 
-  HWND view_;
+  // A deselection of every item held back, with what the answer said when it was asked for.
+  struct PendingDeselect {
+    bool deselect = false;
+    int itemCount = 0;
+    int selectedCount = 0;
+    int firstSelected = -1;
+  };
+
   std::unique_ptr<ListView> remote_;
   BatchViewProvider& provider_;
-  ViewSnapshot snapshot_;
-  bool asked_ = false;
-  bool haveSnapshot_ = false;
-  bool lost_ = false;
+  Reading reading_;
   bool statesChanged_ = false;
+  PendingDeselect pending_;
 };
 
 class BatchTree final : public TreeView {
  public:
   BatchTree(HWND view, std::unique_ptr<TreeView> remote, BatchViewProvider& provider)
-      : view_(view), remote_(std::move(remote)), provider_(provider) {}
+      : remote_(std::move(remote)), provider_(provider), reading_(view, ReadKind::Tree, provider) {}
 
   TreeItem NextItem(TreeRelation relation, TreeItem item) override {
-    Source source = Use();
+    Source source = reading_.Use();
     if (source == Source::Lost) return 0;
     if (source == Source::Snapshot && !selected_) {
+      const ViewSnapshot& items = reading_.Items();
       switch (relation) {
         case TreeRelation::Root:
-          return snapshot_.root;
+          return items.root;
         case TreeRelation::Caret:
-          return snapshot_.caret;
+          return items.caret;
         case TreeRelation::LastVisible:
-          return snapshot_.lastVisible;
+          return items.lastVisible;
         case TreeRelation::NextVisible:
         case TreeRelation::PreviousVisible: {
-          auto found = positions_.find(item);
-          if (found == positions_.end()) break;  // not a visible item: the view knows
-          std::size_t at = found->second;
-          if (relation == TreeRelation::PreviousVisible) return at == 0 ? 0 : snapshot_.items[at - 1].item;
-          return at + 1 < snapshot_.items.size() ? snapshot_.items[at + 1].item : 0;
+          std::size_t at = 0;
+          if (!Find(item, at)) break;  // not a visible item: the view knows
+          if (relation == TreeRelation::PreviousVisible) return at == 0 ? 0 : reading_.Items().items[at - 1].item;
+          if (reading_.Have(at + 2)) return reading_.Items().items[at + 1].item;
+          if (reading_.Complete()) return 0;  // the last visible item
+          break;
         }
       }
+      if (reading_.Use() == Source::Lost) return 0;
     }
     return remote_->NextItem(relation, item);
   }
 
   bool Select(TreeItem item) override {
-    if (lost_) return false;
+    if (Lost()) return false;
+    reading_.Stop();
     selected_ = true;  // the caret moved, and with it perhaps what is visible
     return remote_->Select(item);
   }
 
-  bool OpenRecord() override { return !lost_ && remote_->OpenRecord(); }
+  bool OpenRecord() override { return !Lost() && remote_->OpenRecord(); }
 
   bool ItemText(TreeItem item, std::string& text) override {
-    Source source = Use();
-    if (source == Source::Snapshot) {
-      auto found = positions_.find(item);
-      if (found != positions_.end()) return snapshot_.Text(found->second, text);
-    }
+    std::size_t at = 0;
+    if (reading_.Use() == Source::Snapshot && Find(item, at)) return reading_.Items().Text(at, text);
     text.clear();
-    if (source == Source::Lost) return false;
+    if (reading_.Use() == Source::Lost) return false;
     ++provider_.MutableCounters().perItemNames;
     return remote_->ItemText(item, text);
   }
 
-  bool LabelRect(TreeItem item, ItemRect& rect) override { return !lost_ && remote_->LabelRect(item, rect); }
-
-  bool Lost() const override { return lost_ || remote_->Lost(); }
-
- private:
-  Source Use() {
-    if (!asked_) {
-      asked_ = true;
-      switch (provider_.Snapshot(view_, ReadKind::Tree, snapshot_)) {
-        case SnapshotResult::Read:
-          haveSnapshot_ = true;
-          positions_.reserve(snapshot_.items.size());
-          for (std::size_t i = 0; i < snapshot_.items.size(); ++i) positions_.emplace(snapshot_.items[i].item, i);
-          break;
-        case SnapshotResult::Lost:
-          lost_ = true;
-          break;
-        case SnapshotResult::PerItem:
-          break;
-      }
-    }
-    if (lost_) return Source::Lost;
-    return haveSnapshot_ ? Source::Snapshot : Source::PerItem;
+  bool LabelRect(TreeItem item, ItemRect& rect) override {
+    reading_.Stop();
+    return !Lost() && remote_->LabelRect(item, rect);
   }
 
-  HWND view_;
+  bool Lost() const override { return reading_.IsLost() || remote_->Lost(); }
+
+ private:
+  // The item's place in display order, waiting for more of the answer while it has not
+  // come yet; false when the answer ends without it.
+  bool Find(TreeItem item, std::size_t& at) {
+    for (;;) {
+      if (reading_.Use() != Source::Snapshot) return false;
+      if (generation_ != reading_.Generation()) {
+        generation_ = reading_.Generation();
+        positions_.clear();
+        indexed_ = 0;
+      }
+      const auto& items = reading_.Items().items;
+      for (; indexed_ < items.size(); ++indexed_) positions_.emplace(items[indexed_].item, indexed_);
+      auto found = positions_.find(item);
+      if (found != positions_.end()) {
+        at = found->second;
+        return true;
+      }
+      if (reading_.Complete() || !reading_.Have(items.size() + 1)) return false;
+    }
+  }
+
   std::unique_ptr<TreeView> remote_;
   BatchViewProvider& provider_;
-  ViewSnapshot snapshot_;
+  Reading reading_;
   std::unordered_map<TreeItem, std::size_t> positions_;
-  bool asked_ = false;
-  bool haveSnapshot_ = false;
-  bool lost_ = false;
+  std::size_t indexed_ = 0;
+  unsigned generation_ = 0;
   bool selected_ = false;
 };
 
@@ -271,44 +380,69 @@ void BatchViewProvider::RememberSize(HWND view, std::size_t answerBytes) {
   sizeHints_[ToViewHandle(view)] = static_cast<std::uint32_t>(wanted);
 }
 
-BatchViewProvider::SnapshotResult BatchViewProvider::Snapshot(HWND view, ReadKind kind, ViewSnapshot& snapshot) {
+std::unique_ptr<ViewRead> BatchViewProvider::StartRead(HWND view, ReadKind kind, bool& lost) {
   ++counters_.snapshots;
+  lost = false;
   DWORD processId = 0;
   const DWORD threadId = GetWindowThreadProcessId(view, &processId);
   if (threadId == 0 || IsQuiet(threadId, processId) || !service_ || !service_->Prepare(view)) {
     ++counters_.notServed;
-    return SnapshotResult::PerItem;
+    return nullptr;
   }
-  std::uint32_t capacity = CapacityFor(view);
-  for (int attempt = 0; attempt < 2; ++attempt) {
-    ++counters_.requests;
-    std::uint32_t needed = 0;
-    switch (ReadWholeView(view, kind, capacity, snapshot, needed, waits_)) {
-      case ReadOutcome::Read:
-        ++counters_.answers;
-        counters_.lastAnswerBytes = snapshot.answerBytes;
-        RememberSize(view, snapshot.answerBytes);
-        return SnapshotResult::Read;
-      case ReadOutcome::TooSmall:
-        if (needed > viewread::kMaxCapacity) break;
-        // Room for items added meanwhile.
-        capacity = static_cast<std::uint32_t>(std::min<std::uint64_t>(
-            static_cast<std::uint64_t>(needed) + needed / 8 + 65536, viewread::kMaxCapacity));
-        continue;
-      case ReadOutcome::Refused:
-        break;
-      case ReadOutcome::Ignored:
-        // The library's hook is not there any more (or never answered): set it up afresh
-        // next time, and read this thread's views item by item meanwhile.
-        service_->Forget(view);
-        quiet_.push_back({threadId, processId, GetTickCount()});
-        break;
-      case ReadOutcome::NoAnswer:
-        ++counters_.lost;
-        return SnapshotResult::Lost;
-    }
-    break;
+  auto read = std::make_unique<ViewRead>(view, kind, waits_);
+  ++counters_.requests;
+  switch (read->Begin(CapacityFor(view))) {
+    case ReadOutcome::Read:
+      ++counters_.answers;
+      return read;
+    case ReadOutcome::TooSmall:
+      return ReadAgain(view, kind, read->Needed(), lost);
+    case ReadOutcome::Ignored:
+      // The library's hook is not there any more (or never answered): set it up afresh
+      // next time, and read this thread's views item by item meanwhile.
+      service_->Forget(view);
+      quiet_.push_back({threadId, processId, GetTickCount()});
+      break;
+    case ReadOutcome::NoAnswer:
+      ++counters_.lost;
+      lost = true;
+      return nullptr;
+    case ReadOutcome::Refused:
+      break;
   }
   ++counters_.fallbacks;
-  return SnapshotResult::PerItem;
+  return nullptr;
+}
+
+std::unique_ptr<ViewRead> BatchViewProvider::ReadAgain(HWND view, ReadKind kind, std::uint32_t needed, bool& lost) {
+  lost = false;
+  if (needed == 0 || needed > viewread::kMaxCapacity) {
+    ++counters_.fallbacks;
+    return nullptr;
+  }
+  // Room for items added meanwhile.
+  const auto capacity = static_cast<std::uint32_t>(
+      std::min<std::uint64_t>(static_cast<std::uint64_t>(needed) + needed / 8 + 65536, viewread::kMaxCapacity));
+  auto read = std::make_unique<ViewRead>(view, kind, waits_);
+  ++counters_.requests;
+  switch (read->Begin(capacity)) {
+    case ReadOutcome::Read:
+      RememberSize(view, capacity);
+      return read;
+    case ReadOutcome::NoAnswer:
+      ++counters_.lost;
+      lost = true;
+      return nullptr;
+    case ReadOutcome::TooSmall:
+    case ReadOutcome::Refused:
+    case ReadOutcome::Ignored:
+      break;
+  }
+  ++counters_.fallbacks;
+  return nullptr;
+}
+
+void BatchViewProvider::Finished(HWND view, const ViewRead& read) {
+  counters_.lastAnswerBytes = read.Snapshot().answerBytes;
+  if (read.Complete()) RememberSize(view, read.Snapshot().answerBytes);
 }

@@ -3,11 +3,17 @@
 // of RemoteViews.h for everything else and as the fallback.
 //
 // The views opened here answer the walks' questions (item count, selected count, item
-// states, names; tree relations and names) from one answer of the library, read when the
-// first such question comes. Changes (states, selection, caret, check-box style),
+// states, names; tree relations and names) from one answer of the library, requested
+// when the first such question comes and used while it streams in: a name that has not
+// arrived yet is waited for. Changes (states, selection, caret, check-box style),
 // scrolling and label rectangles go to the view as messages, as with the per-item reader;
 // after a change the views ask the view itself again. So the walks, the check-box
 // commands and the results are the same with either reader.
+//
+// A change of the focus (the walks' last selection change; the caret of a tree),
+// scrolling, a label rectangle or the end of the operation tells the library to stop
+// reading, so that the view's thread is free for the messages that follow. Should more
+// names be wanted after all, they are read item by item.
 //
 // A view whose process the library does not serve (another bitness, a process that never
 // took keyboard input, this process) is read item by item at once, without a request.
@@ -38,18 +44,6 @@ class ViewReadService {
   virtual void Forget(HWND view) = 0;
 };
 
-// What the provider has done, for tests and benchmarks.
-struct BatchCounters {
-  unsigned snapshots = 0;     // views whose names or states were wanted
-  unsigned notServed = 0;     // ... read item by item at once: no request was posted
-  unsigned requests = 0;      // requests posted (a retry with a larger mapping counts again)
-  unsigned answers = 0;       // answers used
-  unsigned fallbacks = 0;     // requested, but read item by item after all
-  unsigned lost = 0;          // the view did not answer: the operation gave up
-  unsigned perItemNames = 0;  // names read with one message each
-  std::size_t lastAnswerBytes = 0;
-};
-
 class BatchViewProvider : public ViewProvider {
  public:
   explicit BatchViewProvider(std::unique_ptr<ViewReadService> service, ProcessMemoryApi& api = SystemProcessMemory(),
@@ -62,9 +56,14 @@ class BatchViewProvider : public ViewProvider {
   void LockUpdate(ViewHandle view) override;
   void UnlockUpdate() override;
 
-  enum class SnapshotResult { Read, PerItem, Lost };
-  // Reads the whole view once (for the views this provider opens).
-  SnapshotResult Snapshot(HWND view, viewread::ReadKind kind, ViewSnapshot& snapshot);
+  // For the views this provider opens. Starts a read of the view and waits for its
+  // summary; null when the view is to be read item by item, or when it did not answer
+  // (then `lost`).
+  std::unique_ptr<ViewRead> StartRead(HWND view, viewread::ReadKind kind, bool& lost);
+  // A read whose answer did not fit: a new one with room for `needed` bytes, or null.
+  std::unique_ptr<ViewRead> ReadAgain(HWND view, viewread::ReadKind kind, std::uint32_t needed, bool& lost);
+  // A read that is over: a complete answer's size is remembered for the next one.
+  void Finished(HWND view, const ViewRead& read);
 
   const BatchCounters& Counters() const { return counters_; }
   BatchCounters& MutableCounters() { return counters_; }

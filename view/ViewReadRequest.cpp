@@ -1,5 +1,6 @@
 #include "view/ViewReadRequest.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 
@@ -11,56 +12,12 @@ namespace {
 using viewread::ReadKind;
 using viewread::RequestHeader;
 
+// A caller waiting for more records is woken once this many more are out (or what it
+// needs, if that is more).
+constexpr std::uint64_t kWakeBatch = 256;
+
 std::uint64_t HandleValue(HWND window) {
   return static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(window));
-}
-
-// Copies the answer out of the shared mapping and checks it record by record: the view's
-// process could write anything there, at any time, so only the copy is read.
-ReadOutcome TakeAnswer(const void* memory, std::uint32_t capacity, ReadKind kind, ViewSnapshot& snapshot,
-                       std::uint32_t& needed) {
-  RequestHeader header;
-  std::memcpy(&header, memory, sizeof(header));
-  viewread::AnswerSummary summary;
-  if (!viewread::ReadAnswer(header, capacity, summary)) return ReadOutcome::Refused;
-  if (summary.status == viewread::Status::TooSmall) {
-    needed = summary.needed;
-    return summary.needed > capacity ? ReadOutcome::TooSmall : ReadOutcome::Refused;
-  }
-  if (summary.status != viewread::Status::Done || summary.recordCount != summary.itemCount) {
-    return ReadOutcome::Refused;
-  }
-  if (kind == ReadKind::List && summary.selectedCount > summary.itemCount) return ReadOutcome::Refused;
-
-  std::vector<std::uint8_t> data(summary.dataBytes);
-  if (!data.empty()) std::memcpy(data.data(), static_cast<const std::uint8_t*>(memory) + sizeof(header), data.size());
-
-  ViewSnapshot out;
-  out.itemCount = static_cast<int>(summary.itemCount);
-  out.selectedCount = static_cast<int>(summary.selectedCount);
-  out.root = static_cast<TreeItem>(summary.root);
-  out.caret = static_cast<TreeItem>(summary.caret);
-  out.lastVisible = static_cast<TreeItem>(summary.lastVisible);
-  out.items.reserve(summary.recordCount);
-  out.texts.reserve(data.size());
-  std::size_t offset = 0;
-  viewread::Record record;
-  for (std::uint32_t i = 0; i < summary.recordCount; ++i) {
-    if (!viewread::NextRecord(data.data(), data.size(), offset, record)) return ReadOutcome::Refused;
-    // A list answer holds every index once, in order.
-    if (kind == ReadKind::List && record.item != i) return ReadOutcome::Refused;
-    ViewSnapshot::Item item;
-    item.item = static_cast<TreeItem>(record.item);
-    item.state = record.state & viewread::kListStateMask;
-    item.hasText = record.hasText;
-    item.textOffset = static_cast<std::uint32_t>(out.texts.size());
-    item.textLength = record.textLength;
-    out.texts.append(reinterpret_cast<const char*>(record.text), record.textLength);
-    out.items.push_back(item);
-  }
-  out.answerBytes = sizeof(header) + data.size();
-  snapshot = std::move(out);
-  return ReadOutcome::Read;
 }
 
 }  // namespace
@@ -86,11 +43,12 @@ std::uint32_t NextReadRequestId() {
   return next.fetch_add(1, std::memory_order_relaxed);
 }
 
-ReadOutcome ReadWholeView(HWND view, ReadKind kind, std::uint32_t capacity, ViewSnapshot& snapshot,
-                          std::uint32_t& needed, const ReadWaits& waits) {
-  needed = 0;
+ViewRead::ViewRead(HWND view, ReadKind kind, const ReadWaits& waits) : view_(view), kind_(kind), waits_(waits) {}
+
+ReadOutcome ViewRead::Begin(std::uint32_t capacity) {
+  capacity_ = capacity;
   DWORD viewProcessId = 0;
-  if (!view || !GetWindowThreadProcessId(view, &viewProcessId)) return ReadOutcome::NoAnswer;
+  if (!view_ || !GetWindowThreadProcessId(view_, &viewProcessId)) return ReadOutcome::NoAnswer;
   const UINT message = ReadViewMessageNumber();
   if (message == 0 || capacity < sizeof(RequestHeader) || capacity > viewread::kMaxCapacity) {
     return ReadOutcome::Refused;
@@ -101,32 +59,142 @@ ReadOutcome ReadWholeView(HWND view, ReadKind kind, std::uint32_t capacity, View
   char name[viewread::kObjectNameBytes];
   if (!viewread::ObjectName(name, sizeof(name), self, requestId, false)) return ReadOutcome::Refused;
   // A name that already exists was made by someone else: nothing in it can be trusted.
-  UniqueKernelHandle mapping(CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, capacity, name));
-  if (!mapping || GetLastError() == ERROR_ALREADY_EXISTS) return ReadOutcome::Refused;
-  UniqueMappedView memory(MapViewOfFile(mapping.Get(), FILE_MAP_READ | FILE_MAP_WRITE, 0, 0, capacity));
-  if (!memory) return ReadOutcome::Refused;
-  viewread::WriteRequest(memory.Get(), capacity, requestId, self, kind, HandleValue(view));
+  mapping_.Reset(CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, capacity, name));
+  if (!mapping_ || GetLastError() == ERROR_ALREADY_EXISTS) return ReadOutcome::Refused;
+  memory_.Reset(MapViewOfFile(mapping_.Get(), FILE_MAP_READ | FILE_MAP_WRITE, 0, 0, capacity));
+  if (!memory_) return ReadOutcome::Refused;
+  viewread::WriteRequest(memory_.Get(), capacity, requestId, self, kind_, HandleValue(view_));
 
   if (!viewread::ObjectName(name, sizeof(name), self, requestId, true)) return ReadOutcome::Refused;
-  UniqueKernelHandle done(CreateEventA(nullptr, TRUE, FALSE, name));
-  if (!done || GetLastError() == ERROR_ALREADY_EXISTS) return ReadOutcome::Refused;
-  // Waiting on the process too ends the wait at once when it dies.
-  UniqueKernelHandle process(OpenProcess(SYNCHRONIZE, FALSE, viewProcessId));
-  HANDLE handles[2] = {done.Get(), process.Get()};
-  const DWORD handleCount = process ? 2 : 1;
+  event_.Reset(CreateEventA(nullptr, FALSE, FALSE, name));
+  if (!event_ || GetLastError() == ERROR_ALREADY_EXISTS) return ReadOutcome::Refused;
+  // Waiting on the process too ends a wait at once when it dies.
+  process_.Reset(OpenProcess(SYNCHRONIZE, FALSE, viewProcessId));
 
-  if (!PostMessageA(view, message, static_cast<WPARAM>(requestId), static_cast<LPARAM>(self))) {
-    return IsWindow(view) ? ReadOutcome::Refused : ReadOutcome::NoAnswer;
+  if (!PostMessageA(view_, message, static_cast<WPARAM>(requestId), static_cast<LPARAM>(self))) {
+    return IsWindow(view_) ? ReadOutcome::Refused : ReadOutcome::NoAnswer;
   }
-  DWORD woke = WaitForMultipleObjects(handleCount, handles, FALSE, waits.answerMs);
+  for (;;) {
+    ReadOutcome taken = Take();
+    if (taken != ReadOutcome::Read || summary_) return taken;
+    ReadOutcome news = WaitForNews(0xFFFFFFFFu, false);  // the summary wakes in any case
+    if (news != ReadOutcome::Read) return news;
+  }
+}
+
+ReadOutcome ViewRead::WaitFor(std::size_t count) {
+  if (!memory_) return ReadOutcome::Refused;
+  for (;;) {
+    ReadOutcome taken = Take();
+    if (taken != ReadOutcome::Read || complete_ || snapshot_.items.size() >= count) return taken;
+    // Woken for a good part more than needed: fewer wake-ups while the view's thread
+    // keeps ahead of the caller.
+    const std::uint64_t more = static_cast<std::uint64_t>(publishedRecords_) + kWakeBatch;
+    const std::uint64_t wakeAt = std::min<std::uint64_t>(std::max<std::uint64_t>(count, more), 0xFFFFFFFFu);
+    ReadOutcome news = WaitForNews(static_cast<std::uint32_t>(wakeAt), true);
+    if (news != ReadOutcome::Read) return news;
+  }
+}
+
+void ViewRead::Stop() {
+  if (memory_ && !complete_) viewread::AskToStop(memory_.Get());
+}
+
+ReadOutcome ViewRead::Take() {
+  if (complete_) {
+    if (status_ == viewread::Status::Done) return ReadOutcome::Read;
+    return status_ == viewread::Status::TooSmall && needed_ > capacity_ ? ReadOutcome::TooSmall : ReadOutcome::Refused;
+  }
+  const RequestHeader header = viewread::CopyHeader(memory_.Get());
+  if (header.status == static_cast<std::uint32_t>(viewread::Status::Pending)) return ReadOutcome::Read;
+  viewread::AnswerSummary summary;
+  if (!viewread::ReadAnswer(header, capacity_, summary)) return ReadOutcome::Refused;
+  if (summary.status == viewread::Status::Refused || summary.status == viewread::Status::Failed ||
+      summary.status == viewread::Status::Stopped) {
+    complete_ = true;
+    status_ = summary.status;
+    return ReadOutcome::Refused;
+  }
+  const bool list = kind_ == ReadKind::List;
+  if (!summary_) {
+    summary_ = true;
+    snapshot_.itemCount = list ? static_cast<int>(summary.itemCount) : 0;
+    snapshot_.selectedCount = list ? static_cast<int>(summary.selectedCount) : 0;
+    snapshot_.firstSelected = list && summary.firstSelected != viewread::kNoItem ? static_cast<int>(summary.firstSelected) : -1;
+    snapshot_.root = static_cast<TreeItem>(summary.root);
+    snapshot_.caret = static_cast<TreeItem>(summary.caret);
+    snapshot_.lastVisible = static_cast<TreeItem>(summary.lastVisible);
+  }
+  // Published counts only grow; the published bytes hold at least the published records.
+  if (summary.publishedRecords < publishedRecords_ || summary.publishedBytes < takenBytes_) return ReadOutcome::Refused;
+  if (summary.publishedRecords > publishedRecords_) {
+    // Only the copy is read: the view's process could change the mapping at any time.
+    piece_.resize(summary.publishedBytes - takenBytes_);
+    if (!piece_.empty()) {
+      std::memcpy(piece_.data(), static_cast<const std::uint8_t*>(memory_.Get()) + sizeof(RequestHeader) + takenBytes_,
+                  piece_.size());
+    }
+    std::size_t offset = 0;
+    viewread::Record record;
+    for (std::uint32_t i = publishedRecords_; i < summary.publishedRecords; ++i) {
+      if (!viewread::NextRecord(piece_.data(), piece_.size(), offset, record)) return ReadOutcome::Refused;
+      // A list answer holds every index once, in order, and no more than the count.
+      if (list && (record.item != snapshot_.items.size() || snapshot_.items.size() >= summary.itemCount)) {
+        return ReadOutcome::Refused;
+      }
+      ViewSnapshot::Item item;
+      item.item = static_cast<TreeItem>(record.item);
+      item.state = record.state & viewread::kListStateMask;
+      item.hasText = record.hasText;
+      item.textOffset = static_cast<std::uint32_t>(snapshot_.texts.size());
+      item.textLength = record.textLength;
+      snapshot_.texts.append(reinterpret_cast<const char*>(record.text), record.textLength);
+      snapshot_.items.push_back(item);
+    }
+    takenBytes_ += offset;
+    publishedRecords_ = summary.publishedRecords;
+    snapshot_.answerBytes = sizeof(RequestHeader) + takenBytes_;
+  }
+  status_ = summary.status;
+  if (summary.status == viewread::Status::TooSmall) {
+    complete_ = true;
+    needed_ = summary.needed;
+    return needed_ > capacity_ ? ReadOutcome::TooSmall : ReadOutcome::Refused;
+  }
+  if (summary.status == viewread::Status::Done) {
+    complete_ = true;
+    if (snapshot_.items.size() != summary.itemCount) return ReadOutcome::Refused;
+    snapshot_.itemCount = static_cast<int>(snapshot_.items.size());
+  }
+  return ReadOutcome::Read;
+}
+
+ReadOutcome ViewRead::WaitForNews(std::uint32_t wakeAt, bool summaryArrived) {
+  if (viewread::AskToBeWoken(memory_.Get(), wakeAt, static_cast<std::uint32_t>(status_))) {
+    return ReadOutcome::Read;
+  }
+  HANDLE handles[2] = {event_.Get(), process_.Get()};
+  const DWORD count = process_ ? 2 : 1;
+  DWORD woke = WaitForMultipleObjects(count, handles, FALSE, waits_.answerMs);
   if (woke == WAIT_TIMEOUT) {
     DWORD_PTR ignored = 0;
-    if (!SendMessageTimeoutA(view, WM_NULL, 0, 0, SMTO_BLOCK | SMTO_ABORTIFHUNG, waits.probeMs, &ignored)) {
+    if (!SendMessageTimeoutA(view_, WM_NULL, 0, 0, SMTO_BLOCK | SMTO_ABORTIFHUNG, waits_.probeMs, &ignored)) {
       return ReadOutcome::NoAnswer;
     }
-    woke = WaitForMultipleObjects(handleCount, handles, FALSE, waits.graceMs);
-    if (woke == WAIT_TIMEOUT) return ReadOutcome::Ignored;
+    woke = WaitForMultipleObjects(count, handles, FALSE, waits_.graceMs);
+    // A thread that takes messages but never began the answer has nobody to answer it;
+    // one that stopped in the middle of an answer is in trouble.
+    if (woke == WAIT_TIMEOUT) return summaryArrived ? ReadOutcome::NoAnswer : ReadOutcome::Ignored;
   }
-  if (woke != WAIT_OBJECT_0) return ReadOutcome::NoAnswer;
-  return TakeAnswer(memory.Get(), capacity, kind, snapshot, needed);
+  return woke == WAIT_OBJECT_0 ? ReadOutcome::Read : ReadOutcome::NoAnswer;
+}
+
+ReadOutcome ReadWholeView(HWND view, ReadKind kind, std::uint32_t capacity, ViewSnapshot& snapshot,
+                          std::uint32_t& needed, const ReadWaits& waits) {
+  ViewRead read(view, kind, waits);
+  ReadOutcome outcome = read.Begin(capacity);
+  if (outcome == ReadOutcome::Read) outcome = read.WaitForAll();
+  needed = read.Needed();
+  if (outcome == ReadOutcome::Read) snapshot = std::move(read.Snapshot());
+  return outcome;
 }

@@ -1,19 +1,26 @@
 // Kanasift's side of one whole-view read (tapline/ViewReadFormat.h, docs/batch-reader.md):
-// a mapping and an event of this request's own, the request posted to the view, a
-// bounded wait, and a copy of the answer checked record by record. The mapping belongs
-// to this process; the view's process opens it only while it writes the answer.
+// a mapping and an event of the request's own, the request posted to the view, bounded
+// waits, and copies of what the library publishes, checked record by record. The answer
+// arrives in pieces: the summary first, then the records as the view's thread reads
+// them, so the caller can use the first names while the rest are still being read.
+//
+// The mapping belongs to this process; the view's process opens it only while it writes
+// the answer.
 #pragma once
 
 #include <windows.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "platform/Win32Handles.h"
 #include "tapline/ViewReadFormat.h"
 #include "view/ViewAccess.h"
 
-// The items of one view as the hook library read them inside the view's process.
+// The items of one view as the hook library read them inside the view's process (so
+// far: `items` grows while the answer streams in).
 struct ViewSnapshot {
   struct Item {
     TreeItem item = 0;  // list: the index; tree: the item handle
@@ -23,14 +30,15 @@ struct ViewSnapshot {
     std::uint32_t textLength = 0;
   };
 
-  int itemCount = 0;      // list: every item; tree: the visible items
-  int selectedCount = 0;  // list only
-  TreeItem root = 0;      // tree only: first root item, caret, last visible item
+  int itemCount = 0;       // list: every item; tree: the visible items, once complete
+  int selectedCount = 0;   // list only
+  int firstSelected = -1;  // list only: the lowest selected index
+  TreeItem root = 0;       // tree only: first root item, caret, last visible item
   TreeItem caret = 0;
   TreeItem lastVisible = 0;
   std::vector<Item> items;  // list: by index; tree: in display order
   std::string texts;        // every name, one after another
-  std::size_t answerBytes = 0;  // the size of the answer in the shared mapping
+  std::size_t answerBytes = 0;  // the size of the answer in the shared mapping so far
 
   // The name of items[i] as the per-item reader's ItemText gives it; false (and an empty
   // text) when the view did not answer for that item.
@@ -38,8 +46,8 @@ struct ViewSnapshot {
 };
 
 enum class ReadOutcome {
-  Read,      // the snapshot holds the answer
-  TooSmall,  // the answer needs `needed` bytes: ask again with a larger mapping
+  Read,      // the summary (and what the call waited for) is there
+  TooSmall,  // the answer needs a larger mapping (Needed()); the records that fitted are there
   Refused,   // no usable answer (the library declined, the answer was malformed, or the
              // request could not be made): read item by item instead
   Ignored,   // the view's thread takes messages but nobody answered the request
@@ -50,16 +58,74 @@ enum class ReadOutcome {
 // thread is busy longer than `answerMs` is probed with WM_NULL (bounded by `probeMs`), and
 // a thread that answers the probe gets `graceMs` more for the request, which by then is
 // at the head of its queue. A hung thread is given up after answerMs + probeMs, the bound
-// of one message of the per-item reader.
+// of one message of the per-item reader. Once the answer streams, each further piece
+// gets the same bounds.
 struct ReadWaits {
   DWORD answerMs = 750;
   DWORD probeMs = 250;
   DWORD graceMs = 250;
 };
 
-// Asks the hook library in the view's process for every item of a list view (kind List)
-// or the visible items of a tree view (Tree), with a mapping of `capacity` bytes. The
-// caller has made sure the library watches the view's thread.
+// What the batch reader has done, for tests and benchmarks.
+struct BatchCounters {
+  unsigned snapshots = 0;     // views whose names or states were wanted
+  unsigned notServed = 0;     // ... read item by item at once: no request was posted
+  unsigned requests = 0;      // requests posted (a retry with a larger mapping counts again)
+  unsigned answers = 0;       // operations served by an answer (a retry is not counted again)
+  unsigned fallbacks = 0;     // requested, but read item by item after all
+  unsigned lost = 0;          // the view did not answer: the operation gave up
+  unsigned perItemNames = 0;  // names read with one message each
+  std::size_t lastAnswerBytes = 0;
+};
+
+// One request and its answer.
+class ViewRead {
+ public:
+  ViewRead(HWND view, viewread::ReadKind kind, const ReadWaits& waits = ReadWaits());
+  ViewRead(const ViewRead&) = delete;
+  ViewRead& operator=(const ViewRead&) = delete;
+
+  // Posts the request and waits for the summary. The caller has made sure that the
+  // library watches the view's thread.
+  ReadOutcome Begin(std::uint32_t capacity);
+  // Waits until `count` records are there or the answer is complete (Read), or until it
+  // ended short: TooSmall (ask again with Needed()), Refused, NoAnswer.
+  ReadOutcome WaitFor(std::size_t count);
+  ReadOutcome WaitForAll() { return WaitFor(static_cast<std::size_t>(-1)); }
+  // Asks the library to end the answer early: nothing more is needed, and the view's
+  // thread should be free for what comes next.
+  void Stop();
+
+  bool Complete() const { return complete_; }
+  std::uint32_t Needed() const { return needed_; }
+  const ViewSnapshot& Snapshot() const { return snapshot_; }
+  ViewSnapshot& Snapshot() { return snapshot_; }
+
+ private:
+  // Takes what is published; Read while the answer holds together.
+  ReadOutcome Take();
+  // Waits until `wakeAt` records may be there (or the status changed); Read then.
+  ReadOutcome WaitForNews(std::uint32_t wakeAt, bool summaryArrived);
+
+  HWND view_;
+  viewread::ReadKind kind_;
+  ReadWaits waits_;
+  std::uint32_t capacity_ = 0;
+  UniqueKernelHandle mapping_;
+  UniqueMappedView memory_;
+  UniqueKernelHandle event_;
+  UniqueKernelHandle process_;
+  ViewSnapshot snapshot_;
+  viewread::Status status_ = viewread::Status::Pending;
+  std::uint32_t publishedRecords_ = 0;
+  std::size_t takenBytes_ = 0;
+  std::vector<std::uint8_t> piece_;
+  std::uint32_t needed_ = 0;
+  bool summary_ = false;
+  bool complete_ = false;
+};
+
+// The whole answer at once (a retry with a larger mapping is the caller's).
 ReadOutcome ReadWholeView(HWND view, viewread::ReadKind kind, std::uint32_t capacity, ViewSnapshot& snapshot,
                           std::uint32_t& needed, const ReadWaits& waits = ReadWaits());
 

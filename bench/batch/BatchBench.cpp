@@ -1,0 +1,246 @@
+// Keystroke to selection with the batch reader and with the per-item reader, in one run,
+// against viewhost in another process with the hook library loaded: from the arrival of
+// the last character of "kaisya" (the pattern is built with the dictionary) to the end
+// of the search step that selected the candidate. Printed per list size:
+//   last  - the only candidate is the last item: every name is read (the case that
+//           needs the batch reader);
+//   early - viewhost's generated names, where a candidate comes within the first items.
+// Also the size of the shared answer, the read alone, the view messages of a step, and
+// the working set of this process with the dictionary loaded.
+//
+//   scripts/wine-env.sh run <build-dir> <build-dir>/bench/batch/bench_batch.exe [sizes...]
+#include <windows.h>
+#include <psapi.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "search/MigemoLoadThread.h"
+#include "tapline/TaplineViewReads.h"
+#include "tests/wine/batch/BatchTestSupport.h"
+
+namespace {
+
+double Now() {
+  static LARGE_INTEGER frequency = [] {
+    LARGE_INTEGER f;
+    QueryPerformanceFrequency(&f);
+    return f;
+  }();
+  LARGE_INTEGER counter;
+  QueryPerformanceCounter(&counter);
+  return static_cast<double>(counter.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
+}
+
+double Median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  return values.empty() ? 0 : values[values.size() / 2];
+}
+
+double Minimum(const std::vector<double>& values) {
+  return values.empty() ? 0 : *std::min_element(values.begin(), values.end());
+}
+
+double WorkingSetMiB() {
+  PROCESS_MEMORY_COUNTERS counters = {};
+  counters.cb = sizeof(counters);
+  if (!GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof(counters))) return -1;
+  return static_cast<double>(counters.WorkingSetSize) / (1024.0 * 1024.0);
+}
+
+class Silent : public UserNotifier {
+ public:
+  void Beep() override {}
+  void ShowMessage(ViewHandle, const std::string& text, const std::string&, unsigned) override {
+    std::printf("  (message: %s)\n", text.c_str());
+  }
+};
+
+// Counts the view interface calls of the walks: with the per-item reader every one is a
+// message to the view's process, with the batch reader only the changes are.
+class CountingList : public ListView {
+ public:
+  CountingList(std::unique_ptr<ListView> inner, std::vector<int>& calls) : inner_(std::move(inner)), calls_(calls) {}
+  int ItemCount() override { return ++calls_[0], inner_->ItemCount(); }
+  int SelectedCount() override { return ++calls_[1], inner_->SelectedCount(); }
+  std::uint32_t ItemState(int i, std::uint32_t m) override { return ++calls_[2], inner_->ItemState(i, m); }
+  std::uint32_t ExtendedStyle() override { return inner_->ExtendedStyle(); }
+  void SetExtendedStyle(std::uint32_t s) override { inner_->SetExtendedStyle(s); }
+  bool EnsureVisible(int i) override { return ++calls_[5], inner_->EnsureVisible(i); }
+  bool OpenRecord() override { return inner_->OpenRecord(); }
+  bool ItemText(int i, std::string& t) override { return ++calls_[3], inner_->ItemText(i, t); }
+  bool SetItemState(int i, std::uint32_t s, std::uint32_t m) override { return ++calls_[4], inner_->SetItemState(i, s, m); }
+  bool LabelRect(int i, ItemRect& r) override { return ++calls_[6], inner_->LabelRect(i, r); }
+  bool Lost() const override { return inner_->Lost(); }
+
+ private:
+  std::unique_ptr<ListView> inner_;
+  std::vector<int>& calls_;
+};
+
+class CountingProvider : public ViewProvider {
+ public:
+  explicit CountingProvider(ViewProvider& inner) : inner_(inner) {}
+  std::string ClassName(ViewHandle v) override { return inner_.ClassName(v); }
+  std::unique_ptr<ListView> OpenList(ViewHandle v) override {
+    return std::make_unique<CountingList>(inner_.OpenList(v), calls);
+  }
+  std::unique_ptr<TreeView> OpenTree(ViewHandle v) override { return inner_.OpenTree(v); }
+  void LockUpdate(ViewHandle v) override { inner_.LockUpdate(v); }
+  void UnlockUpdate() override { inner_.UnlockUpdate(); }
+  std::vector<int> calls = std::vector<int>(7, 0);
+
+ private:
+  ViewProvider& inner_;
+};
+
+std::string CallText(const std::vector<int>& c, int steps) {
+  char text[200];
+  auto per = [steps](int n) { return steps ? static_cast<double>(n) / steps : 0.0; };
+  std::snprintf(text, sizeof(text),
+                "count %.0f, selected %.0f, state %.0f, text %.0f | set-state %.0f, ensure-visible %.0f, rect %.0f",
+                per(c[0]), per(c[1]), per(c[2]), per(c[3]), per(c[4]), per(c[5]), per(c[6]));
+  return text;
+}
+
+// `count` names of which only the last begins with a spelling of kaisya.
+std::string WriteNamesWithLastCandidate(int count) {
+  static const char* const kStems[] = {"資料", "議事録", "report", "data", "見積書", "image", "メモ", "backup"};
+  std::string text = "\xEF\xBB\xBF";
+  char line[64];
+  for (int i = 0; i + 1 < count; ++i) {
+    std::snprintf(line, sizeof(line), "%s_%05d.txt\n", kStems[i % 8], i);
+    text += line;
+  }
+  text += "会社案内.txt\n";
+  wchar_t directory[MAX_PATH];
+  GetTempPathW(MAX_PATH, directory);
+  wchar_t path[MAX_PATH];
+  std::swprintf(path, MAX_PATH, L"%lsbench-batch-%lu-%d.txt", directory, GetCurrentProcessId(), count);
+  HANDLE file = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  DWORD written = 0;
+  WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+  CloseHandle(file);
+  char utf8[MAX_PATH * 3];
+  WideCharToMultiByte(CP_UTF8, 0, path, -1, utf8, sizeof(utf8), nullptr, nullptr);
+  return utf8;
+}
+
+struct Keystrokes {
+  std::vector<double> ms;
+  std::vector<int> calls;
+  int found = -1;
+};
+
+// Types the last "a" of "kaisya" `rounds` times: pattern and search step, as the program
+// handles a character.
+Keystrokes Type(ViewProvider& reader, Dictionary& dictionary, HWND list, int rounds) {
+  Silent silent;
+  PatternBuilder builder(dictionary, silent);
+  CountingProvider views(reader);
+  CandidateSearch search(views, silent, "SysTreeView32\0");
+  SearchOptions options;
+  InputState state;
+  state.targetView = ToViewHandle(list);
+  Keystrokes out;
+  for (int round = 0; round < rounds; ++round) {
+    state.inputText = "kaisy";
+    state.isMatching = true;
+    const double start = Now();
+    state.inputText += 'a';
+    builder.BuildPattern(state, options);
+    ItemRect rect;
+    std::string matched;
+    StepOutcome outcome = search.SearchAndSelect(state, options, builder.pattern(), 0, rect, false, &matched, false);
+    out.ms.push_back(Now() - start);
+    if (outcome != StepOutcome::Found) std::printf("    (round %d: not found, outcome %d)\n", round, static_cast<int>(outcome));
+  }
+  out.calls = views.calls;
+  auto check = OpenRemoteList(list);
+  for (int i = 0, n = check->ItemCount(); i < n; ++i) {
+    if (check->ItemState(i, kLvisSelected)) {
+      out.found = i;
+      break;
+    }
+  }
+  return out;
+}
+
+void Measure(const char* label, const std::vector<std::string>& args, int size, Dictionary& dictionary) {
+  ViewhostProcess host;
+  const double started = Now();
+  if (!host.Start(args, ViewhostPath(), 300000)) {
+    std::printf("  viewhost did not start: %s\n", host.Error().c_str());
+    return;
+  }
+  const double startMs = Now() - started;
+  if (!LoadHookLibraryInto(host)) {
+    std::printf("  the hook library did not come into viewhost\n");
+    return;
+  }
+  BatchViewProvider batch(std::make_unique<TaplineViewReads>());
+  RemoteViewProvider perItem;
+  const int batchRounds = 15;
+  const int perItemRounds = size >= 10000 ? 3 : 5;
+  Type(batch, dictionary, host.List(), 2);  // the mapping size is learnt, the caches are warm
+  Keystrokes b = Type(batch, dictionary, host.List(), batchRounds);
+  Keystrokes p = Type(perItem, dictionary, host.List(), perItemRounds);
+
+  ViewSnapshot snapshot;
+  std::uint32_t needed = 0;
+  std::vector<double> reads;
+  for (int i = 0; i < 10; ++i) {
+    const double t0 = Now();
+    ReadWholeView(host.List(), viewread::ReadKind::List, 4u << 20, snapshot, needed);
+    reads.push_back(Now() - t0);
+  }
+
+  const double ratio = Median(b.ms) > 0 ? Median(p.ms) / Median(b.ms) : 0;
+  std::printf("  %-5s N=%-6d batch %8.2f ms (min %7.2f) | per item %9.2f ms (min %9.2f) | %6.1fx | found %d/%d"
+              " | viewhost up in %.1f s\n",
+              label, size, Median(b.ms), Minimum(b.ms), Median(p.ms), Minimum(p.ms), ratio, b.found, p.found,
+              startMs / 1000);
+  std::printf("        whole-view read alone %.2f ms (min %.2f), answer %zu bytes (%.1f per name)\n", Median(reads),
+              Minimum(reads), snapshot.answerBytes,
+              size ? static_cast<double>(snapshot.answerBytes) / size : 0.0);
+  std::printf("        calls per keystroke, batch:    %s; requests %u, names read item by item %u\n",
+              CallText(b.calls, batchRounds).c_str(), batch.Counters().requests, batch.Counters().perItemNames);
+  std::printf("        calls per keystroke, per item: %s\n", CallText(p.calls, perItemRounds).c_str());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::vector<int> sizes;
+  for (int i = 1; i < argc; ++i) sizes.push_back(std::atoi(argv[i]));
+  if (sizes.empty()) sizes = {100, 1000, 10000};
+
+  std::printf("Keystroke to selection (Tapline batch reader against per-item reader), %d-bit\n",
+              static_cast<int>(sizeof(void*) * 8));
+  const double before = WorkingSetMiB();
+  HookOwner owner;
+  if (!owner.Install()) {
+    std::printf("the hook could not be set\n");
+    return 1;
+  }
+  MigemoLoadThread dictionary(KANASIFT_BENCH_DICT);
+  const double t0 = Now();
+  if (!dictionary.LoadNow()) {
+    std::printf("the dictionary %s could not be opened\n", KANASIFT_BENCH_DICT);
+    return 1;
+  }
+  std::printf("  dictionary open %.0f ms; working set %.1f MiB before, %.1f MiB with the dictionary loaded\n",
+              Now() - t0, before, WorkingSetMiB());
+
+  for (int size : sizes) {
+    const std::string names = WriteNamesWithLastCandidate(size);
+    Measure("last", {"--list", names}, size, dictionary);
+    DeleteFileA(Utf8ToAnsi(names).c_str());
+    Measure("early", {"--count", std::to_string(size)}, size, dictionary);
+  }
+  std::printf("  working set at the end %.1f MiB\n", WorkingSetMiB());
+  return 0;
+}

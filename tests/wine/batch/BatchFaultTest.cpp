@@ -1,0 +1,357 @@
+// The batch reader when things go wrong: the view's process killed or hung while a
+// request is pending, a requester that dies mid-request, and malformed requests written
+// by hand into the shared mapping. Nothing may hang beyond the bound, crash viewhost or
+// write outside the capacity a request names, and the view must go on working.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/Win32Handles.h"
+#include "tapline/Tapline.h"
+#include "tests/wine/batch/BatchTestSupport.h"
+#include "tests/wine/common/StartMacros.h"
+
+namespace {
+
+constexpr char kRequesterExits[] = "--requester-exits";
+const StepInput kKaisya{"kaisya", "会社|かいしゃ|カイシャ|kaisya"};
+constexpr std::uint8_t kGuard = 0xCD;
+
+std::uint64_t HandleValue(HWND window) { return static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(window)); }
+
+DWORD Since(DWORD start) { return GetTickCount() - start; }
+
+// One search step on the list view; its outcome and how long it took.
+StepOutcome StepOnce(ViewProvider& views, const ViewhostProcess& host, DWORD& elapsedMs) {
+  struct Silent : UserNotifier, Dictionary {
+    void Beep() override {}
+    void ShowMessage(ViewHandle, const std::string&, const std::string&, unsigned) override {}
+    std::optional<std::string> Query(const std::string&, const char*) override { return std::nullopt; }
+  } silent;
+  PatternBuilder builder(silent, silent);
+  CandidateSearch search(views, silent, "SysTreeView32\0");
+  SearchOptions options;
+  InputState state;
+  state.targetView = ToViewHandle(host.List());
+  state.inputText = kKaisya.input;
+  builder.CompilePattern(Utf8ToAnsi(kKaisya.regex), state, options);
+  ItemRect rect;
+  std::string matched;
+  const DWORD start = GetTickCount();
+  StepOutcome outcome = search.SearchAndSelect(state, options, builder.pattern(), 0, rect, false, &matched, false);
+  elapsedMs = Since(start);
+  return outcome;
+}
+
+bool WaitUntilAnswering(HWND window, DWORD ms) {
+  DWORD_PTR ignored = 0;
+  return SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_BLOCK, ms, &ignored) != 0;
+}
+
+class BatchFaultTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(owner_.Install()) << "the hook could not be set"; }
+
+  void StartServedHost() {
+    ASSERT_TRUE(host_.Start({"--list", TestDataPath("viewhost-names.txt")})) << host_.Error();
+    ASSERT_TRUE(LoadHookLibraryInto(host_)) << "the hook library did not come into viewhost";
+  }
+
+  HookOwner owner_;
+  ViewhostProcess host_;
+};
+
+TEST_F(BatchFaultTest, AViewKilledWhileARequestIsPendingEndsTheStepAtOnce) {
+  ASSERT_STARTED(StartServedHost());
+  ASSERT_TRUE(host_.Hang(5000));
+  HANDLE process = host_.Process();
+  std::thread killer([process] {
+    Sleep(300);
+    TerminateProcess(process, 9);
+  });
+  BatchViewProvider views(std::make_unique<CountingViewReads>());
+  DWORD elapsed = 0;
+  StepOutcome outcome = StepOnce(views, host_, elapsed);
+  killer.join();
+  EXPECT_EQ(outcome, StepOutcome::Lost);
+  EXPECT_LT(elapsed, 2000u) << "the wait ends with the process, well within the bound";
+  EXPECT_EQ(views.Counters().requests, 1u);
+  EXPECT_EQ(views.Counters().lost, 1u);
+  EXPECT_EQ(views.Counters().perItemNames, 0u) << "nothing more is sent to a view that is gone";
+}
+
+TEST_F(BatchFaultTest, AHungViewMakesTheStepGiveUpWithinTheBoundAndWorksAgainAfterwards) {
+  ASSERT_STARTED(StartServedHost());
+  ASSERT_TRUE(host_.Hang(2500));
+  Sleep(50);
+  BatchViewProvider views(std::make_unique<CountingViewReads>());
+  DWORD elapsed = 0;
+  EXPECT_EQ(StepOnce(views, host_, elapsed), StepOutcome::Lost);
+  EXPECT_LT(elapsed, 1800u) << "answer wait plus the probe: one message's bound";
+  EXPECT_EQ(views.Counters().lost, 1u);
+  EXPECT_EQ(views.Counters().perItemNames, 0u);
+
+  ASSERT_TRUE(WaitUntilAnswering(host_.List(), 5000));
+  EXPECT_EQ(StepOnce(views, host_, elapsed), StepOutcome::Found);
+  EXPECT_EQ(views.Counters().answers, 1u) << "the view is read in one piece again";
+  EXPECT_TRUE(host_.Running());
+}
+
+TEST_F(BatchFaultTest, ARequesterThatDiesMidRequestLeavesTheViewWorking) {
+  ASSERT_STARTED(StartServedHost());
+  // The view's thread sleeps, so the dying requester's message waits in its queue.
+  ASSERT_TRUE(host_.Hang(1500));
+  wchar_t self[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, self, MAX_PATH);
+  wchar_t commandLine[MAX_PATH + 64];
+  std::swprintf(commandLine, MAX_PATH + 64, L"\"%ls\" %hs %llx", self, kRequesterExits,
+                static_cast<unsigned long long>(HandleValue(host_.List())));
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION info = {};
+  ASSERT_TRUE(CreateProcessW(nullptr, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info));
+  UniqueKernelHandle child(info.hProcess);
+  CloseHandle(info.hThread);
+  ASSERT_EQ(WaitForSingleObject(child.Get(), 15000), WAIT_OBJECT_0);
+  DWORD code = 99;
+  GetExitCodeProcess(child.Get(), &code);
+  ASSERT_EQ(code, 0u) << "the requester did not get its request posted";
+
+  ASSERT_TRUE(WaitUntilAnswering(host_.List(), 5000));
+  EXPECT_TRUE(host_.Running());
+  // A new owner of the hook, as a Kanasift started afresh.
+  ASSERT_TRUE(owner_.Install());
+  BatchViewProvider views(std::make_unique<CountingViewReads>());
+  auto observed = RunSteps(views, host_, false, {{"typed kaisya", kKaisya, 0}});
+  ASSERT_EQ(observed.size(), 1u);
+  EXPECT_EQ(observed[0].selected, std::vector<int>({0}));
+  EXPECT_EQ(views.Counters().answers, 1u);
+}
+
+// A view whose thread takes messages but has no hook of the library any more: the
+// request goes unanswered, the step is read item by item, and the thread is left alone.
+TEST_F(BatchFaultTest, AnUnansweredRequestFallsBackAndLeavesTheThreadAlone) {
+  ASSERT_STARTED(StartServedHost());
+  Tapline::forgetViewRead(host_.List());  // the library stays loaded, its message hook goes
+  struct HooklessReads : ViewReadService {
+    bool Prepare(HWND) override { return true; }
+    void Forget(HWND) override { ++forgotten; }
+    int forgotten = 0;
+  };
+  auto reads = std::make_unique<HooklessReads>();
+  HooklessReads& service = *reads;
+  BatchViewProvider views(std::move(reads), SystemProcessMemory(), ReadWaits{200, 200, 100});
+  auto observed = RunSteps(views, host_, false, {{"typed kaisya", kKaisya, 0}, {"next", kKaisya, +1}});
+  ASSERT_EQ(observed.size(), 2u);
+  EXPECT_EQ(observed[0].selected, std::vector<int>({0}));
+  EXPECT_EQ(observed[1].selected, std::vector<int>({1}));
+  const BatchCounters& c = views.Counters();
+  EXPECT_EQ(c.requests, 1u) << "the second step does not ask a thread that ignored the first";
+  EXPECT_EQ(c.fallbacks, 1u);
+  EXPECT_EQ(c.notServed, 1u);
+  EXPECT_EQ(c.lost, 0u);
+  EXPECT_EQ(service.forgotten, 1);
+  EXPECT_GT(c.perItemNames, 0u);
+}
+
+// A request written by hand: the header as Kanasift writes it, changed by each case.
+struct RawRequest {
+  HWND target = nullptr;
+  std::uint32_t mappingSize = 65536;
+  bool createMapping = true;
+  std::uint32_t objectProcessId = GetCurrentProcessId();  // in the object names
+  std::uint32_t objectId = NextReadRequestId();
+  WPARAM postedId = 0;
+  LPARAM postedProcessId = 0;
+  viewread::RequestHeader header = {};
+};
+
+struct RawResult {
+  bool answered = false;
+  std::uint32_t status = 0;
+  std::uint32_t needed = 0;
+  bool untouchedBeyond = false;  // every byte beyond min(capacity, header) is still the guard...
+  std::uint32_t untouchedFrom = 0;
+};
+
+class RawRequestTest : public BatchFaultTest {
+ protected:
+  RawRequest Prepare(viewread::ReadKind kind = viewread::ReadKind::List) {
+    RawRequest r;
+    r.target = host_.List();
+    r.postedId = r.objectId;
+    r.postedProcessId = static_cast<LPARAM>(r.objectProcessId);
+    viewread::WriteRequest(&r.header, r.mappingSize, r.objectId, r.objectProcessId, kind, HandleValue(host_.List()));
+    return r;
+  }
+
+  // Posts the request, then a real read as a barrier: once that is answered, the view's
+  // thread has dealt with the request before it.
+  RawResult Post(const RawRequest& r, std::uint32_t checkFrom) {
+    RawResult result;
+    char name[viewread::kObjectNameBytes];
+    viewread::ObjectName(name, sizeof(name), r.objectProcessId, r.objectId, false);
+    UniqueKernelHandle mapping;
+    UniqueMappedView memory;
+    if (r.createMapping) {
+      mapping.Reset(CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, r.mappingSize, name));
+      if (mapping) memory.Reset(MapViewOfFile(mapping.Get(), FILE_MAP_READ | FILE_MAP_WRITE, 0, 0, r.mappingSize));
+      if (!memory) {
+        ADD_FAILURE() << "no mapping";
+        return result;
+      }
+      std::memset(memory.Get(), kGuard, r.mappingSize);
+      std::memcpy(memory.Get(), &r.header, std::min<std::size_t>(sizeof(r.header), r.mappingSize));
+    }
+    viewread::ObjectName(name, sizeof(name), r.objectProcessId, r.objectId, true);
+    UniqueKernelHandle done(CreateEventA(nullptr, TRUE, FALSE, name));
+    EXPECT_TRUE(PostMessageA(r.target, ReadViewMessageNumber(), r.postedId, r.postedProcessId));
+
+    ViewSnapshot barrier;
+    std::uint32_t needed = 0;
+    EXPECT_EQ(ReadWholeView(host_.List(), viewread::ReadKind::List, 1 << 20, barrier, needed), ReadOutcome::Read);
+    result.answered = WaitForSingleObject(done.Get(), 0) == WAIT_OBJECT_0;
+    if (memory) {
+      const auto* bytes = static_cast<const std::uint8_t*>(memory.Get());
+      viewread::RequestHeader header = {};
+      std::memcpy(&header, bytes, std::min<std::size_t>(sizeof(header), r.mappingSize));
+      result.status = header.status;
+      result.needed = header.needed;
+      result.untouchedBeyond = true;
+      for (std::uint32_t i = checkFrom; i < r.mappingSize; ++i) {
+        if (bytes[i] != kGuard) {
+          result.untouchedBeyond = false;
+          result.untouchedFrom = i;
+          break;
+        }
+      }
+    }
+    return result;
+  }
+};
+
+TEST_F(RawRequestTest, MalformedRequestsAreLeftAloneAndNeverWrittenBeyondTheirCapacity) {
+  ASSERT_STARTED(StartServedHost());
+  const std::uint32_t kHeader = sizeof(viewread::RequestHeader);
+  struct Case {
+    const char* name;
+    std::function<void(RawRequest&)> change;
+  };
+  const std::vector<Case> ignored = {
+      {"another magic", [](RawRequest& r) { r.header.magic ^= 1; }},
+      {"another version", [](RawRequest& r) { r.header.version = 2; }},
+      {"another header size", [](RawRequest& r) { r.header.headerSize = 64; }},
+      {"another request number than the message", [](RawRequest& r) { r.header.requestId += 7; }},
+      {"another requester than the message", [](RawRequest& r) { r.header.requesterProcessId += 4; }},
+      {"another view than the message's window", [this](RawRequest& r) {
+         r.header.viewLow = static_cast<std::uint32_t>(HandleValue(host_.Main()));
+       }},
+      {"an unknown kind", [](RawRequest& r) { r.header.kind = 9; }},
+      {"an answered request", [](RawRequest& r) { r.header.status = 1; }},
+      {"a capacity beyond the mapping", [](RawRequest& r) {
+         r.mappingSize = 8192;
+         r.header.capacity = 64u << 20;
+       }},
+      {"a capacity beyond any answer", [](RawRequest& r) {
+         r.mappingSize = 8192;
+         r.header.capacity = 0xFFFFFFFFu;
+       }},
+      {"a capacity below the header", [](RawRequest& r) { r.header.capacity = 20; }},
+      {"a mapping smaller than the header", [](RawRequest& r) { r.mappingSize = 32; }},
+      {"a requester that does not own the hook", [](RawRequest& r) {
+         r.objectProcessId += 4;
+         r.postedProcessId = static_cast<LPARAM>(r.objectProcessId);
+         r.header.requesterProcessId = r.objectProcessId;
+       }},
+      {"a message without a requester", [](RawRequest& r) { r.postedProcessId = 0; }},
+      {"a message naming no mapping", [](RawRequest& r) { r.createMapping = false; }},
+  };
+  for (const auto& c : ignored) {
+    RawRequest r = Prepare();
+    c.change(r);
+    RawResult result = Post(r, std::min<std::uint32_t>(kHeader, r.mappingSize));
+    EXPECT_FALSE(result.answered) << c.name;
+    if (r.createMapping) {
+      EXPECT_EQ(result.status, r.header.status) << c.name;
+      EXPECT_TRUE(result.untouchedBeyond) << c.name << ": written at " << result.untouchedFrom;
+    }
+  }
+
+  // Requests that are answered, within their capacity.
+  {
+    RawRequest r = Prepare(viewread::ReadKind::Tree);
+    RawResult result = Post(r, kHeader);
+    EXPECT_TRUE(result.answered);
+    EXPECT_EQ(result.status, static_cast<std::uint32_t>(viewread::Status::Refused)) << "a list is not a tree";
+    EXPECT_TRUE(result.untouchedBeyond);
+  }
+  {
+    RawRequest r = Prepare();
+    r.target = host_.Main();
+    r.header.viewLow = static_cast<std::uint32_t>(HandleValue(host_.Main()));
+    r.header.viewHigh = static_cast<std::uint32_t>(HandleValue(host_.Main()) >> 32);
+    RawResult result = Post(r, kHeader);
+    EXPECT_TRUE(result.answered);
+    EXPECT_EQ(result.status, static_cast<std::uint32_t>(viewread::Status::Refused)) << "not a view class";
+  }
+  {
+    RawRequest r = Prepare();
+    r.mappingSize = 8192;
+    r.header.capacity = kHeader + 40;
+    RawResult result = Post(r, kHeader + 40);
+    EXPECT_TRUE(result.answered);
+    EXPECT_EQ(result.status, static_cast<std::uint32_t>(viewread::Status::TooSmall));
+    EXPECT_GT(result.needed, kHeader + 40);
+    EXPECT_TRUE(result.untouchedBeyond) << "written at " << result.untouchedFrom;
+  }
+  {
+    RawRequest r = Prepare();
+    RawResult result = Post(r, 0);
+    EXPECT_TRUE(result.answered);
+    EXPECT_EQ(result.status, static_cast<std::uint32_t>(viewread::Status::Done));
+  }
+
+  EXPECT_TRUE(host_.Running());
+  BatchViewProvider views(std::make_unique<CountingViewReads>());
+  auto observed = RunSteps(views, host_, false, {{"typed kaisya", kKaisya, 0}});
+  ASSERT_EQ(observed.size(), 1u);
+  EXPECT_EQ(observed[0].selected, std::vector<int>({0}));
+  EXPECT_EQ(views.Counters().answers, 1u);
+}
+
+// The requester of ARequesterThatDiesMidRequestLeavesTheViewWorking: owns the hook, posts
+// a request as the batch reader does, and ends at once, leaving everything open.
+int RequestAndDie(const char* listText) {
+  HWND list = reinterpret_cast<HWND>(static_cast<std::uintptr_t>(std::strtoull(listText, nullptr, 16)));
+  static HookOwner owner;
+  if (!owner.Install()) return 3;
+  if (!Tapline::prepareViewRead(list)) return 4;
+  const std::uint32_t self = GetCurrentProcessId();
+  const std::uint32_t id = NextReadRequestId();
+  char name[viewread::kObjectNameBytes];
+  viewread::ObjectName(name, sizeof(name), self, id, false);
+  HANDLE mapping = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 1 << 20, name);
+  void* memory = mapping ? MapViewOfFile(mapping, FILE_MAP_READ | FILE_MAP_WRITE, 0, 0, 0) : nullptr;
+  if (!memory) return 5;
+  viewread::WriteRequest(memory, 1 << 20, id, self, viewread::ReadKind::List, HandleValue(list));
+  viewread::ObjectName(name, sizeof(name), self, id, true);
+  if (!CreateEventA(nullptr, TRUE, FALSE, name)) return 6;
+  if (!PostMessageA(list, ReadViewMessageNumber(), id, self)) return 7;
+  TerminateProcess(GetCurrentProcess(), 0);
+  return 8;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc == 3 && std::strcmp(argv[1], kRequesterExits) == 0) return RequestAndDie(argv[2]);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
