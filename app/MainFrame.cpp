@@ -10,6 +10,7 @@
 #include "app/TaplineInputSource.h"
 #include "app/framework/AppModule.h"
 #include "app/resources/ResourceIds.h"
+#include "platform/PortableProfile.h"
 #include "search/MigemoLoadThread.h"
 #include "settings/Shortcuts.h"
 #include "settings/TaskTrayAppIniFile.h"
@@ -159,7 +160,7 @@ bool MainFrame::ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, L
       return false;
     }
     case UM_DRAIN_INPUT:
-      inputQueue_.Drain();
+      inputQueue_.Drain(MessageMoment());
       return true;
     default:
       return false;
@@ -190,6 +191,9 @@ LRESULT MainFrame::OnCreate(const CREATESTRUCTA& create) {
   // 5.-9. The settings, read once; the file stays open for the shortcuts below.
   TaskTrayAppIniFile ini;
   LoadAppSettings(ini, settings_);
+  // A settings file that another program held (or that is no text file we can use) was
+  // not read: its values were never seen, so this run saves no toggle into it.
+  keepSettingsFile_ = portable_profile::IsUnusable(ini.path().c_str());
   // The dictionary loader is only constructed: the dictionary opens on first use.
   migemoLoadThread_ = std::make_unique<MigemoLoadThread>(settings_.dictPath);
 
@@ -249,9 +253,12 @@ void MainFrame::StartInput() {
   inputSource_ = std::make_unique<TaplineInputSource>();
   inputRecvThread_ = std::make_unique<InputRecvThread>(
       *inputSource_, [this](ViewHandle view, std::uint8_t ch, std::uint32_t tick) {
+        // Ordered by the time the hook saw the key; a time stamp from the future (a
+        // forged or stale one) counts as now, so it can never hold the queue back.
+        std::uint32_t now = GetTickCount();
         inputQueue_.Push([this, view, ch, tick] {
           if (engine_) engine_->OnInputChar(view, ch, tick);
-        });
+        }, TickIsLater(tick, now) ? now : tick);
       });
   inputRecvThread_->Start();
 }
@@ -266,8 +273,18 @@ void MainFrame::StopWorkers() {
   views_.reset();
 }
 
+std::uint32_t MainFrame::MessageMoment() {
+  // A posted message carries the time it was posted; a message sent from another thread
+  // carries none of its own.
+  return InSendMessage() ? GetTickCount() : static_cast<std::uint32_t>(GetMessageTime());
+}
+
 std::uint32_t MainFrame::LastInputTick() const {
-  return engine_ ? engine_->state().lastInputTick : 0;
+  if (!engine_) return 0;
+  const InputState& state = engine_->state();
+  // An ended input shows as run out, however long the system has been up.
+  if (state.inputEnded) return GetTickCount() - static_cast<std::uint32_t>(settings_.permissibleInputInterval) - 1;
+  return state.lastInputTick;
 }
 
 LRESULT MainFrame::OnDestroy() {

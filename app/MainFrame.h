@@ -111,6 +111,8 @@ class MainFrame : public FrameWindow, public MessageFilter, public InputHost {
   void StopWorkers();
   void StartInput();
   std::uint32_t LastInputTick() const;
+  // The moment of the message being handled, by which the input work is ordered.
+  static std::uint32_t MessageMoment();
   void ShowVersion();
   void ShowShortcutList();
   void ExitProgram();
@@ -125,6 +127,7 @@ class MainFrame : public FrameWindow, public MessageFilter, public InputHost {
   // TreeClasses as the hook library's NUL-separated list (tssToNss), read by the engine.
   std::string treeViewClassList_;
   bool hideAtStart_ = false;
+  bool keepSettingsFile_ = false;  // Kanasift.ini could not be read at start: never written
   std::unique_ptr<InputTooltip> tooltip_;
   std::unique_ptr<InputDialog> regexDialog_;
   std::unique_ptr<InputDialog> nisHeaderDialog_;

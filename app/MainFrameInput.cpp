@@ -8,6 +8,7 @@
 #include "search/MigemoLoadThread.h"
 #include "search/QueryService.h"
 #include "tapline/Tapline.h"
+#include "ui/DialogResult.h"
 #include "ui/InputDialog.h"
 #include "ui/InputTooltip.h"
 
@@ -29,9 +30,10 @@ KeyModifiers ModifiersOf(UINT message) {
   return KeyModifiers::None;
 }
 
-// Text handed over by pointer in lParam is only trusted from a send on our own thread
-// (the input dialogs); another thread or process cannot pass us a pointer.
-bool IsOwnThreadText(LPARAM lParam) { return lParam != 0 && !InSendMessage(); }
+// Text handed over by pointer in lParam is only trusted while one of our input dialogs
+// is sending it: InSendMessage() alone cannot tell a same-thread send from a posted
+// message that a modal loop dispatches without our message filter.
+bool IsOwnThreadText(LPARAM lParam) { return !InSendMessage() && dialog_result::IsTextBeingSent(lParam); }
 
 }  // namespace
 
@@ -51,20 +53,23 @@ LRESULT MainFrame::OnKeyDown(UINT message, WPARAM wParam, LPARAM lParam) {
   if (inputRecvThread_) inputRecvThread_->FetchAndDeliver();
   KeyModifiers modifiers = ModifiersOf(message);
   auto view = static_cast<ViewHandle>(lParam);
+  // Characters typed after it (fetched already, or not yet) run after it.
+  const std::uint32_t moment = MessageMoment();
   inputQueue_.Push([this, modifiers, wParam, view] {
     if (engine_) engine_->OnKeyDown(modifiers, wParam, view);
-  });
-  inputQueue_.Drain();
+  }, moment);
+  inputQueue_.Drain(moment);
   return 0;
 }
 
 LRESULT MainFrame::OnSearchWithRegex(WPARAM, LPARAM lParam) {
   if (!IsOwnThreadText(lParam)) return 0;
   std::string text(reinterpret_cast<const char*>(lParam));  // valid only during this call
+  const std::uint32_t moment = MessageMoment();
   inputQueue_.Push([this, text] {
     if (engine_) engine_->OnSearchWithRegex(text);
-  });
-  inputQueue_.Drain();
+  }, moment);
+  inputQueue_.Drain(moment);
   return 0;
 }
 

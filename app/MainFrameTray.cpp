@@ -127,6 +127,8 @@ void MainFrame::ExitProgram() {
 }
 
 void MainFrame::SaveSettings() {
+  // The toggles still work in memory when the file is kept as it is.
+  if (keepSettingsFile_) return;
   // The seven on/off settings, IsForceEnable as the hook library has it now.
   SaveToggleSettings(settings_, Tapline::isForceEnable());
 }
@@ -162,10 +164,11 @@ void MainFrame::ToggleIsUsePartialMatch() {
   SaveSettings();
   RefreshTrayIcon();
   // The current input is searched anew with the new mode, in its turn among the input work.
+  const std::uint32_t moment = MessageMoment();
   inputQueue_.Push([this] {
     if (engine_) engine_->OnPartialMatchToggled();
-  });
-  inputQueue_.Drain();
+  }, moment);
+  inputQueue_.Drain(moment);
 }
 
 void MainFrame::ToggleIsUseTooltip() {

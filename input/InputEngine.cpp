@@ -62,7 +62,8 @@ void InputEngine::SetTargetView(ViewHandle view) {
 
 bool InputEngine::AppendInputChar(std::uint8_t ch, std::uint32_t tick) {
   auto elapsed = static_cast<std::int32_t>(tick - state_.lastInputTick);
-  bool runOut = elapsed > settings_.permissibleInputInterval;
+  bool runOut = state_.inputEnded || elapsed > settings_.permissibleInputInterval;
+  state_.inputEnded = false;
   if (runOut) {
     state_.inputText.clear();
     host_.EnsureDictionaryLoading();
@@ -107,6 +108,7 @@ void InputEngine::DeleteLastInputChar() {
   state_.isMatching = true;
   host_.EnsureDictionaryLoading();
   state_.lastInputTick = tick;
+  state_.inputEnded = false;
   // Remove the last character, both bytes of a double-byte one: half a character would
   // leave a lone lead byte that turns the rest of the pattern into garbage.
   const char* last = LastCharacter(state_.inputText);
@@ -115,6 +117,7 @@ void InputEngine::DeleteLastInputChar() {
 
 void InputEngine::ExpireInput() {
   state_.lastInputTick = static_cast<std::uint32_t>(-settings_.permissibleInputInterval);
+  state_.inputEnded = true;
 }
 
 bool InputEngine::IsTargetTree() {

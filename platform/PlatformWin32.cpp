@@ -56,6 +56,12 @@ std::size_t ReadProfileString(const char* section, const char* key, const char* 
 }
 
 bool WriteProfileString(const char* section, const char* key, const char* value, const char* path) {
+  // A read-only file stays as it is, also where the system would let a privileged user
+  // write it (Wine run as root), as the portable implementation keeps it.
+  DWORD attributes = path ? GetFileAttributesA(path) : INVALID_FILE_ATTRIBUTES;
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY))) {
+    return false;
+  }
   return WritePrivateProfileStringA(section, key, value, path) == 1;
 }
 

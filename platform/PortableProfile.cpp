@@ -394,4 +394,9 @@ bool WriteString(const char* section, const char* key, const char* value, const 
   return ReplaceContents(path, result);
 }
 
+bool IsUnusable(const char* path) {
+  Document doc;
+  return path && LoadDocument(path, doc) == LoadResult::kUnusable;
+}
+
 }  // namespace portable_profile

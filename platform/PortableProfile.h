@@ -23,4 +23,9 @@ std::size_t ReadString(const char* section, const char* key, const char* fallbac
 // make the write fail and leave the file as it was.
 bool WriteString(const char* section, const char* key, const char* value, const char* path);
 
+// True when a file is at `path` that can be neither read nor written here (locked by
+// another program, no regular file, UTF-16 text, too large); false when it is usable or
+// missing.
+bool IsUnusable(const char* path);
+
 }  // namespace portable_profile

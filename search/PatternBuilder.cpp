@@ -57,7 +57,8 @@ void PatternBuilder::SetRegexInput(const std::string& regex, InputState& state,
                                    const SearchOptions& options) {
   std::string wrapped = "(" + regex + ")";
   state.inputText = "Regex" + wrapped;
-  state.lastInputTick = 0;  // the next typed character starts a new input
+  state.lastInputTick = 0;
+  state.inputEnded = true;  // the next typed character starts a new input
   state.isMatching = true;
   CompilePattern(wrapped, state, options);
 }

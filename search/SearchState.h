@@ -11,6 +11,11 @@
 struct InputState {
   std::string inputText;            // the typed input, bytes of the ANSI code page
   std::uint32_t lastInputTick = 0;  // tick count of the last change of the input
+  // The input has ended (a key, a dialog search): the next typed character starts a new
+  // one whatever its time stamp. A tick count alone cannot say so: set to a moment in the
+  // past, it reads as recent again once the system's tick count passes 2^31 (after
+  // 24.9 days), across the 32-bit wrap-around.
+  bool inputEnded = true;
   ViewHandle targetView = 0;        // the view the input goes to
   ViewHandle previousTargetView = 0;
   bool isMatching = true;           // cleared by an expanded search that found nothing

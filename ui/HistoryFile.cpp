@@ -1,5 +1,7 @@
 #include "ui/HistoryFile.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <memory>
@@ -71,15 +73,31 @@ std::string FormatHistory(const std::vector<std::string>& entries, std::int32_t 
   return contents;
 }
 
-std::vector<std::string> ReadHistoryFile(const std::string& path, std::int32_t historyMax) {
-  UniqueFile file(std::fopen(path.c_str(), "rb"));
-  if (!file) return {};
+std::vector<std::string> ReadHistoryFile(const std::string& path, std::int32_t historyMax,
+                                         bool* unreadable) {
+  if (unreadable) *unreadable = false;
+  struct stat info;
+  const bool exists = stat(path.c_str(), &info) == 0;
+  UniqueFile file(exists && (info.st_mode & S_IFMT) == S_IFREG ? std::fopen(path.c_str(), "rb") : nullptr);
+  if (!file) {
+    if (unreadable) *unreadable = exists;
+    return {};
+  }
   std::FILE* f = file.get();
-  return SplitLines([f]() -> int { return std::getc(f); }, historyMax);
+  std::vector<std::string> entries = SplitLines([f]() -> int { return std::getc(f); }, historyMax);
+  if (std::ferror(f)) {
+    if (unreadable) *unreadable = true;
+    return {};
+  }
+  return entries;
 }
 
 bool WriteHistoryFile(const std::string& path, const std::vector<std::string>& entries,
                       std::int32_t historyMax) {
+  struct stat old;
+  if (stat(path.c_str(), &old) == 0 && ((old.st_mode & S_IFMT) != S_IFREG || (old.st_mode & S_IWUSR) == 0)) {
+    return false;
+  }
   const std::string contents = FormatHistory(entries, historyMax);
   const std::string temporary = path + ".tmp";
   std::FILE* file = std::fopen(temporary.c_str(), "wb");

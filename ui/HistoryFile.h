@@ -17,12 +17,16 @@ std::vector<std::string> ParseHistory(std::string_view contents, std::int32_t hi
 std::string FormatHistory(const std::vector<std::string>& entries, std::int32_t historyMax);
 
 // The entries of the file at `path`; empty when it is missing or unreadable. Reads no
-// further than the last entry it keeps.
-std::vector<std::string> ReadHistoryFile(const std::string& path, std::int32_t historyMax);
+// further than the last entry it keeps. `unreadable`, when given, tells whether a file
+// was there that could not be read (locked, a folder, a read error).
+std::vector<std::string> ReadHistoryFile(const std::string& path, std::int32_t historyMax,
+                                         bool* unreadable = nullptr);
 
 // Writes the file beside the old one ("<path>.tmp") and replaces the old file only when
 // that write succeeded, so a failure (read-only folder, locked file, full disk) leaves the
-// old file as it was. False when the old file was not replaced.
+// old file as it was. A read-only old file (or one that is no regular file) is never
+// replaced, also where the system would let a privileged user do it. False when the old
+// file was not replaced.
 bool WriteHistoryFile(const std::string& path, const std::vector<std::string>& entries,
                       std::int32_t historyMax);
 

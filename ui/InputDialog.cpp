@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/Platform.h"
+#include "ui/DialogResult.h"
 #include "ui/HistoryFile.h"
 
 namespace {
@@ -146,6 +147,7 @@ void InputDialog::OnOK() {
   // Deleting the selected entry may have cleared the edit field.
   SetWindowTextA(comboBox_, text.c_str());
 
+  dialog_result::ScopedSend sending(text.c_str());
   SendMessageA(GetParent(window()), resultMessage_, 0, reinterpret_cast<LPARAM>(text.c_str()));
 }
 

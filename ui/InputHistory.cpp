@@ -44,8 +44,11 @@ int InputHistory::Confirm(std::string_view text) {
   return removed;
 }
 
-void InputHistory::Load(const std::string& path) { entries_ = ReadHistoryFile(path, historyMax_); }
+void InputHistory::Load(const std::string& path) {
+  entries_ = ReadHistoryFile(path, historyMax_, &keepFile_);
+}
 
 bool InputHistory::Save(const std::string& path) const {
+  if (keepFile_) return false;
   return WriteHistoryFile(path, entries_, historyMax_);
 }

@@ -38,10 +38,13 @@ class InputHistory {
   // Reads the history file at `path` (a missing or unreadable file gives an empty list).
   void Load(const std::string& path);
   // Writes the first `historyMax` entries to `path`, replacing the old file only when the
-  // new contents were written completely. False when nothing was replaced.
+  // new contents were written completely. False when nothing was replaced. A file that
+  // was there but could not be read by Load (another program held it) is never written
+  // over: the entries it holds were never seen, so they would be lost.
   bool Save(const std::string& path) const;
 
  private:
   std::int32_t historyMax_;
   std::vector<std::string> entries_;
+  bool keepFile_ = false;  // Load found a file it could not read
 };

@@ -80,6 +80,9 @@ void Tapline::setShortcuts(const Shortcut* shortcuts) {
 }
 bool Tapline::setNisHeader(const char* header) { return Accept("setNisHeader", header); }
 int Tapline::getInputs(HWND*, unsigned char*, std::uint32_t*) { return 0; }
+// No process has this stand-in loaded: views are read item by item.
+bool Tapline::prepareViewRead(HWND) { return false; }
+void Tapline::forgetViewRead(HWND) {}
 void Tapline::expectInjectedKey(unsigned char virtualKey) {
   Log("expectInjectedKey " + std::to_string(virtualKey));
 }

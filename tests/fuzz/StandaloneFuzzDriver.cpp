@@ -2,9 +2,15 @@
 // the given corpus folders, then a fixed number of pseudo-random inputs (random bytes,
 // and mutations and splices of the corpus) from a fixed seed, so every run is the same.
 // Each input is copied to a heap block of exactly its size, so AddressSanitizer catches
-// a read past its end.
+// a read past its end. An input that runs longer than the time-out is a hang: the driver
+// aborts with the input's bytes in hex.
 //
-//   <target> [--runs N] [--max-len N] [--seed N] [corpus folder or file]...
+//   <target> [--runs N] [--seconds N] [--max-len N] [--seed N] [--timeout S] [corpus folder or file]...
+//
+// --seconds stops generating after that long (for long runs by hand: --runs 100000000
+// --seconds 600); CI runs use a fixed number of runs, so that every run is the same.
+#include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -14,6 +20,7 @@
 #include <iterator>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
@@ -37,10 +44,36 @@ class Random {
   std::uint64_t state_;
 };
 
+using Clock = std::chrono::steady_clock;
+
+// The input being run and since when, for the hang watchdog.
+std::atomic<const Bytes*> current{nullptr};
+std::atomic<long long> currentSince{0};
+
+long long NowMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now().time_since_epoch()).count();
+}
+
 void RunOne(const Bytes& input) {
   std::unique_ptr<std::uint8_t[]> exact(new std::uint8_t[input.size() ? input.size() : 1]);
   if (!input.empty()) std::memcpy(exact.get(), input.data(), input.size());
+  currentSince = NowMs();
+  current = &input;
   LLVMFuzzerTestOneInput(exact.get(), input.size());
+  current = nullptr;
+}
+
+void Watch(long long timeoutMs) {
+  for (;;) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    const Bytes* input = current.load();
+    if (input && NowMs() - currentSince.load() > timeoutMs) {
+      std::fprintf(stderr, "hang: one input ran longer than %lld ms; its %zu bytes:\n", timeoutMs, input->size());
+      for (std::uint8_t b : *input) std::fprintf(stderr, "%02X", b);
+      std::fprintf(stderr, "\n");
+      std::abort();
+    }
+  }
 }
 
 void AddFile(const std::filesystem::path& path, std::vector<Bytes>& corpus) {
@@ -99,6 +132,8 @@ Bytes Mutate(const std::vector<Bytes>& corpus, Random& random, std::size_t maxLe
 
 int main(int argc, char** argv) {
   std::size_t runs = 10000;
+  long long seconds = 0;
+  long long timeoutSeconds = 60;
   std::size_t maxLength = 512;
   std::uint64_t seed = 1;
   std::vector<Bytes> corpus;
@@ -106,6 +141,10 @@ int main(int argc, char** argv) {
     std::string arg = argv[i];
     if (arg == "--runs" && i + 1 < argc) {
       runs = std::strtoull(argv[++i], nullptr, 10);
+    } else if (arg == "--seconds" && i + 1 < argc) {
+      seconds = std::strtoll(argv[++i], nullptr, 10);
+    } else if (arg == "--timeout" && i + 1 < argc) {
+      timeoutSeconds = std::strtoll(argv[++i], nullptr, 10);
     } else if (arg == "--max-len" && i + 1 < argc) {
       maxLength = std::strtoull(argv[++i], nullptr, 10);
     } else if (arg == "--seed" && i + 1 < argc) {
@@ -121,9 +160,15 @@ int main(int argc, char** argv) {
       return 2;
     }
   }
+  std::thread(Watch, timeoutSeconds * 1000).detach();
+  const auto start = Clock::now();
   for (const Bytes& input : corpus) RunOne(input);
   Random random(seed);
-  for (std::size_t i = 0; i < runs; ++i) RunOne(Mutate(corpus, random, maxLength));
-  std::printf("%zu corpus inputs and %zu generated inputs ran\n", corpus.size(), runs);
+  std::size_t ran = 0;
+  for (; ran < runs; ++ran) {
+    if (seconds > 0 && ran % 64 == 0 && Clock::now() - start > std::chrono::seconds(seconds)) break;
+    RunOne(Mutate(corpus, random, maxLength));
+  }
+  std::printf("%zu corpus inputs and %zu generated inputs ran\n", corpus.size(), ran);
   return 0;
 }

@@ -90,6 +90,7 @@ struct ScriptedSearch : SearchService {
     regexInputs.push_back(regex);
     state.inputText = "Regex(" + regex + ")";
     state.lastInputTick = 0;
+    state.inputEnded = true;
     state.isMatching = true;
   }
   void SearchAndSelect(InputState& state, const SearchOptions&, int step, ItemRect& rect,

@@ -389,3 +389,24 @@ TEST_F(InputEngineTest, StartsExpired) {
 }
 
 }  // namespace
+
+TEST_F(InputEngineTest, AnEndedInputEndsWhateverTheSystemsUptime) {
+  // Past 2^31 ms of uptime (24.9 days) and across the 32-bit wrap, a key that ends the
+  // input still makes the next character start a new one.
+  for (std::uint32_t now : {0x7FFFFF00u, 0x80000010u, 0xFFFFFF00u, 0x00000020u}) {
+    host_.now = now;
+    Type(listView_, "kai", 50);
+    engine_->OnKeyDown(KeyModifiers::None, kVkEscape, listView_);
+    Type(listView_, "ro", 50);
+    EXPECT_EQ(engine_->state().inputText, "Ro") << std::hex << "at tick " << now;
+    engine_->ExpireInput();
+  }
+}
+
+TEST_F(InputEngineTest, ADialogSearchEndsTheInputWhateverTheSystemsUptime) {
+  host_.now = 0x90000000u;
+  Type(listView_, "a", 50);  // an input in progress
+  engine_->OnSearchWithRegex("ka.");
+  Type(listView_, "ro", 50);
+  EXPECT_EQ(engine_->state().inputText, "Ro");
+}

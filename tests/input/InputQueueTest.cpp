@@ -6,6 +6,8 @@
 
 #include <atomic>
 #include <stdexcept>
+#include <string>
+#include <utility>
 #include <thread>
 #include <vector>
 
@@ -83,6 +85,58 @@ TEST(InputQueueTest, ProducersAndDrainerLoseNothingAndKeepEachProducersOrder) {
     for (int i = 0; i < kPerProducer; ++i) ASSERT_EQ(seen[p][i], i) << "producer " << p;
   }
   EXPECT_GE(wakes.load(), 1);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(InputQueueTest, AKeyTakenLateStillRunsBeforeTheCharactersTypedAfterIt) {
+  // The receiver fetched "ab" (typed before the key at 103) and "cd" (typed after it)
+  // before the UI thread took the key's message from its queue.
+  InputQueue queue;
+  std::string ran;
+  for (auto [c, tick] : {std::pair{'a', 100u}, {'b', 101u}, {'c', 105u}, {'d', 106u}}) {
+    queue.Push([&ran, c = c] { ran += c; }, tick);
+  }
+  queue.Push([&ran] { ran += '|'; }, 103);
+  queue.Drain(103);
+  EXPECT_EQ(ran, "ab|") << "a drain for the key's message runs nothing typed after it";
+  queue.Drain(107);
+  EXPECT_EQ(ran, "ab|cd");
+}
+
+TEST(InputQueueTest, ADrainThatLeavesLaterWorkAsksForAnotherOne) {
+  int wakes = 0;
+  InputQueue queue([&] { ++wakes; });
+  std::string ran;
+  queue.Push([&] { ran += 'x'; }, 50);
+  queue.Push([&] { ran += 'y'; }, 60);
+  EXPECT_EQ(wakes, 1);
+  EXPECT_EQ(queue.Drain(55), 1u);
+  EXPECT_EQ(wakes, 2) << "the work of moment 60 would otherwise wait for the next keystroke";
+  EXPECT_EQ(queue.Drain(60), 1u);
+  EXPECT_EQ(ran, "xy");
+  EXPECT_EQ(wakes, 2);
+}
+
+TEST(InputQueueTest, MomentsCompareAcrossTheTickCountsWrap) {
+  InputQueue queue;
+  std::string ran;
+  queue.Push([&] { ran += 'b'; }, 5u);            // just after the wrap
+  queue.Push([&] { ran += 'a'; }, 0xFFFFFFF0u);   // just before it
+  queue.Push([&] { ran += 'c'; });                // untimed: after everything queued
+  queue.Drain(10u);
+  EXPECT_EQ(ran, "abc");
+}
+
+TEST(InputQueueTest, WorkOfOneMomentKeepsItsPushOrder) {
+  InputQueue queue;
+  std::string ran;
+  for (char c : std::string("kaisya")) queue.Push([&ran, c] { ran += c; }, 7);
+  queue.Push([&ran] { ran += '!'; }, 7);
+  queue.Drain(7);
+  EXPECT_EQ(ran, "kaisya!");
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // (nothing lost on a failed write, every untouched line kept).
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 
@@ -189,3 +190,24 @@ TEST(PortableProfile, ShortValuesRoundTrip) {
 }
 
 }  // namespace
+
+TEST(PortableProfile, TellsAnUnusableFileFromAMissingOrUsableOne) {
+  // The program keeps such a file as it is for the whole run: its values were never read.
+  TempDir dir;
+  EXPECT_FALSE(portable_profile::IsUnusable(dir.file("missing.ini").c_str()));
+  std::string usable = dir.file("a.ini");
+  ASSERT_TRUE(portable_profile::WriteString("main", "k", "1", usable.c_str()));
+  EXPECT_FALSE(portable_profile::IsUnusable(usable.c_str()));
+  std::string folder = dir.file("folder.ini");
+  std::filesystem::create_directory(folder);
+  EXPECT_TRUE(portable_profile::IsUnusable(folder.c_str()));
+  std::string utf16 = dir.file("utf16.ini");
+  {
+    std::FILE* f = std::fopen(utf16.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    std::fwrite("\xFF\xFE[\0m\0]\0", 1, 8, f);
+    std::fclose(f);
+  }
+  EXPECT_TRUE(portable_profile::IsUnusable(utf16.c_str()));
+  EXPECT_FALSE(portable_profile::IsUnusable(nullptr));
+}

@@ -154,6 +154,33 @@ TEST(HistoryFile, ReadOnlyFolderLeavesTheOldFile) {
 }
 #endif
 
+TEST(HistoryFile, ReadOnlyFileIsNotReplaced) {
+  // Also where the system would let a privileged user (root, or Wine run as root) do it.
+  ScratchFolder folder;
+  const std::string path = folder.File("h.ini");
+  WriteBytes(path, "mine\r\n");
+  std::filesystem::permissions(path, std::filesystem::perms::owner_read);
+  EXPECT_FALSE(WriteHistoryFile(path, {"new"}, 10));
+  std::filesystem::permissions(path, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+  EXPECT_EQ(ReadBytes(path), "mine\r\n");
+  EXPECT_FALSE(std::filesystem::exists(path + ".tmp"));
+}
+
+TEST(HistoryFile, TellsAnUnreadableFileFromAMissingOne) {
+  ScratchFolder folder;
+  bool unreadable = true;
+  EXPECT_EQ(ReadHistoryFile(folder.File("missing.ini"), 10, &unreadable), Entries{});
+  EXPECT_FALSE(unreadable);
+  const std::string path = folder.File("h.ini");
+  WriteBytes(path, "a\r\n");
+  EXPECT_EQ(ReadHistoryFile(path, 10, &unreadable), Entries{"a"});
+  EXPECT_FALSE(unreadable);
+  const std::string notAFile = folder.File("folder.ini");
+  std::filesystem::create_directory(notAFile);
+  EXPECT_EQ(ReadHistoryFile(notAFile, 10, &unreadable), Entries{});
+  EXPECT_TRUE(unreadable);
+}
+
 TEST(HistoryFilePath, ExecutableFolderAndName) {
   EXPECT_EQ(DirectoryOf("C:\\Tools\\Kanasift\\Kanasift.exe"), "C:\\Tools\\Kanasift");
   EXPECT_EQ(DirectoryOf("C:\\Kanasift.exe"), "C:");

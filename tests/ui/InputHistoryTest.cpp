@@ -102,3 +102,29 @@ TEST(InputHistory, MissingFileGivesAnEmptyHistory) {
   history.Load(folder.File("none.ini"));
   EXPECT_TRUE(history.empty());
 }
+
+TEST(InputHistory, AFileThatCouldNotBeReadIsNeverWrittenOver) {
+  // Another program held the file at start (here: something that is no file stood in
+  // its place); by the exit it is a file again, holding entries this run never saw.
+  ScratchFolder folder;
+  const std::string path = folder.File("RegexHistory.ini");
+  std::filesystem::create_directory(path);
+  InputHistory history(10);
+  history.Load(path);
+  EXPECT_TRUE(history.empty());
+  std::filesystem::remove(path);
+  WriteBytes(path, "theirs\r\n");
+  history.Confirm("mine");
+  EXPECT_FALSE(history.Save(path));
+  EXPECT_EQ(ReadBytes(path), "theirs\r\n");
+}
+
+TEST(InputHistory, AMissingFileIsWrittenAtTheEnd) {
+  ScratchFolder folder;
+  const std::string path = folder.File("RegexHistory.ini");
+  InputHistory history(10);
+  history.Load(path);
+  history.Confirm("kai");
+  EXPECT_TRUE(history.Save(path));
+  EXPECT_EQ(ReadBytes(path), "kai\r\n");
+}
