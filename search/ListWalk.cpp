@@ -40,13 +40,10 @@ WalkResult WalkListView(ListView& view, ListNameReader& names, CandidateTest& te
   int selectedCount = view.SelectedCount();
   if (lost()) return result;
   int firstSelected = -1;
-  for (int i = 0; selectedCount != 0 && i < count; ++i) {
-    std::uint32_t state = view.ItemState(i, kLvisSelected);
+  if (selectedCount != 0) {
+    firstSelected = view.FirstSelected();
     if (lost()) return result;
-    if (state != 0) {
-      firstSelected = i;
-      break;
-    }
+    if (firstSelected >= count) firstSelected = -1;
   }
 
   if (!view.OpenRecord()) {

@@ -128,6 +128,12 @@ class BatchList final : public ListView {
     return source == Source::PerItem ? Remote().SelectedCount() : 0;
   }
 
+  int FirstSelected() override {
+    Source source = StateSource();
+    if (source == Source::Snapshot) return reading_.Items().firstSelected;
+    return source == Source::PerItem ? Remote().FirstSelected() : -1;
+  }
+
   std::uint32_t ItemState(int index, std::uint32_t mask) override {
     Source source = StateSource();
     if (source == Source::Snapshot && index >= 0 && index < reading_.Items().itemCount) {

@@ -138,6 +138,10 @@ class RemoteList final : public ListView {
 
   int ItemCount() override { return ToCount(Ask(LVM_GETITEMCOUNT, 0, 0)); }
   int SelectedCount() override { return ToCount(Ask(LVM_GETSELECTEDCOUNT, 0, 0)); }
+  int FirstSelected() override {
+    LRESULT index = Ask(LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED);
+    return index >= 0 && index <= std::numeric_limits<int>::max() ? static_cast<int>(index) : -1;
+  }
   std::uint32_t ItemState(int index, std::uint32_t mask) override {
     return static_cast<std::uint32_t>(Ask(LVM_GETITEMSTATE, static_cast<WPARAM>(index), mask)) & mask;
   }

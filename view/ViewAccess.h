@@ -37,6 +37,8 @@ class ListView {
   // Messages that need no record in the view's process.
   virtual int ItemCount() = 0;
   virtual int SelectedCount() = 0;
+  // The lowest index of a selected item, -1 when none is (LVM_GETNEXTITEM from -1).
+  virtual int FirstSelected() = 0;
   virtual std::uint32_t ItemState(int index, std::uint32_t mask) = 0;
   virtual std::uint32_t ExtendedStyle() = 0;
   virtual void SetExtendedStyle(std::uint32_t style) = 0;

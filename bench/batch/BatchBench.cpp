@@ -5,6 +5,8 @@
 //   last  - the only candidate is the last item: every name is read (the case that
 //           needs the batch reader);
 //   early - viewhost's generated names, where a candidate comes within the first items.
+// For the "last" list also each kind of step (typed character, next candidate,
+// select-all, no match) with both readers, as a ratio to reading every name item by item.
 // Also the size of the shared answer, the read alone, the view messages of a step, and
 // the working set of this process with the dictionary loaded.
 //
@@ -66,6 +68,7 @@ class CountingList : public ListView {
   CountingList(std::unique_ptr<ListView> inner, std::vector<int>& calls) : inner_(std::move(inner)), calls_(calls) {}
   int ItemCount() override { return ++calls_[0], inner_->ItemCount(); }
   int SelectedCount() override { return ++calls_[1], inner_->SelectedCount(); }
+  int FirstSelected() override { return ++calls_[2], inner_->FirstSelected(); }
   std::uint32_t ItemState(int i, std::uint32_t m) override { return ++calls_[2], inner_->ItemState(i, m); }
   std::uint32_t ExtendedStyle() override { return inner_->ExtendedStyle(); }
   void SetExtendedStyle(std::uint32_t s) override { inner_->SetExtendedStyle(s); }
@@ -169,6 +172,69 @@ Keystrokes Type(ViewProvider& reader, Dictionary& dictionary, HWND list, int rou
   return out;
 }
 
+// Reading every name item by item across the process boundary: the least a step with
+// the per-item reader can cost.
+double PerItemFloorMs(HWND list) {
+  RemoteViewProvider views;
+  const double start = Now();
+  auto view = views.OpenList(ToViewHandle(list));
+  if (!view || !view->OpenRecord()) return -1;
+  std::string text;
+  for (int i = 0, n = view->ItemCount(); i < n && !view->Lost(); ++i) view->ItemText(i, text);
+  return Now() - start;
+}
+
+struct StepKind {
+  const char* label;
+  const char* input;  // "qz" is below KanafyLength: a literal step that reads every name
+  int step;
+  bool selectAll;
+};
+constexpr StepKind kStepKinds[] = {
+    {"typed char", "kaisya", 0, false},
+    {"next", "kaisya", +1, false},
+    {"select all", "kaisya", 0, true},
+    {"no match", "qz", 0, false},
+};
+
+// The search step alone (the pattern is built beforehand), median of `rounds`.
+double StepMs(ViewProvider& reader, Dictionary& dictionary, HWND list, const StepKind& kind, int rounds) {
+  Silent silent;
+  PatternBuilder builder(dictionary, silent);
+  CandidateSearch search(reader, silent, "SysTreeView32\0");
+  SearchOptions options;
+  std::vector<double> ms;
+  for (int round = 0; round < rounds; ++round) {
+    InputState state;
+    state.targetView = ToViewHandle(list);
+    state.inputText = kind.input;
+    state.isMatching = true;
+    builder.BuildPattern(state, options);
+    ItemRect rect;
+    const double start = Now();
+    search.SearchAndSelect(state, options, builder.pattern(), kind.step, rect, kind.selectAll, nullptr, false);
+    ms.push_back(Now() - start);
+  }
+  return Median(ms);
+}
+
+// Each kind of step with both readers, next to the per-item floor of the same view.
+void MeasureStepKinds(HWND list, int size, Dictionary& dictionary) {
+  BatchViewProvider batch(std::make_unique<TaplineViewReads>());
+  RemoteViewProvider perItem;
+  const int rounds = size >= 10000 ? 2 : 5;
+  std::vector<double> floors;
+  for (int i = 0; i < rounds; ++i) floors.push_back(PerItemFloorMs(list));
+  const double floor = Median(floors);
+  std::printf("        per-item floor (every name read item by item) %.2f ms\n", floor);
+  for (const StepKind& kind : kStepKinds) {
+    const double p = StepMs(perItem, dictionary, list, kind, rounds);
+    const double b = StepMs(batch, dictionary, list, kind, rounds * 3);
+    std::printf("        %-10s per item %9.2f ms = %.2fx floor | batch %7.2f ms = %.3fx floor\n", kind.label, p,
+                floor > 0 ? p / floor : 0.0, b, floor > 0 ? b / floor : 0.0);
+  }
+}
+
 void Measure(const char* label, const std::vector<std::string>& args, int size, Dictionary& dictionary) {
   ViewhostProcess host;
   const double started = Now();
@@ -209,6 +275,7 @@ void Measure(const char* label, const std::vector<std::string>& args, int size, 
   std::printf("        calls per keystroke, batch:    %s; requests %u, names read item by item %u\n",
               CallText(b.calls, batchRounds).c_str(), batch.Counters().requests, batch.Counters().perItemNames);
   std::printf("        calls per keystroke, per item: %s\n", CallText(p.calls, perItemRounds).c_str());
+  if (std::string(label) == "last") MeasureStepKinds(host.List(), size, dictionary);
 }
 
 }  // namespace

@@ -249,6 +249,23 @@ TEST_F(ListStepTest, ViewLostAnywhereEndsTheStepWithoutAnotherMessage) {
   EXPECT_EQ(views.unlockCount, views.lockCount);
 }
 
+TEST_F(ListStepTest, ASelectionAtTheEndCostsNoMessagePerItem) {
+  // Across processes every message is a round trip: apart from one read per name, a
+  // step sends the same few messages whether the view holds ten items or ten thousand.
+  auto overhead = [&](int count) {
+    FakeListModel list(Names(count));
+    Use(list);
+    list.Select(count - 1);
+    state.inputText = "q";
+    Step(+1);
+    EXPECT_EQ(list.SelectedIndices(), Range({count - 1}));
+    return list.messages - static_cast<int>(list.textReads.size());
+  };
+  const int few = overhead(10);
+  EXPECT_LE(few, 8);
+  EXPECT_EQ(overhead(10000), few);
+}
+
 TEST_F(ListStepTest, APatternThatThrowsIsTriedOnceForAWholeView) {
   std::vector<std::string> names;
   for (int i = 0; i < 10000; ++i) names.push_back(std::string(40, 'a') + std::to_string(i));

@@ -68,6 +68,11 @@ class FakeList : public ListView {
   int SelectedCount() override {
     return m_.CountMessage() ? static_cast<int>(m_.SelectedIndices().size()) : 0;
   }
+  int FirstSelected() override {
+    if (!m_.CountMessage()) return -1;
+    std::vector<int> selected = m_.SelectedIndices();
+    return selected.empty() ? -1 : selected.front();
+  }
   std::uint32_t ItemState(int index, std::uint32_t mask) override {
     if (!m_.CountMessage() || !Valid(index)) return 0;
     return m_.items[index].state & mask;
