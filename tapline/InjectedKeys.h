@@ -12,9 +12,7 @@
 
 namespace tapline {
 
-// Long enough for a view's thread that a busy machine holds back for a second or more:
-// an announcement that expires first turns the injected key into typed text.
-constexpr std::uint32_t kInjectionWindowMs = 3000;
+constexpr std::uint32_t kInjectionWindowMs = 1000;
 
 // Records one announced key. When every slot holds a live announcement, the oldest one
 // is replaced.

@@ -16,6 +16,8 @@ namespace {
 
 constexpr int kClassNameBytes = 256;
 constexpr int kTitleUnits = 512;
+// A window property, set on the focused window while later hooks see a key.
+constexpr char kKeyHandledMark[] = "Kanasift::KeyHandled";
 
 bool IsAnsiLeadByte(unsigned char c) { return IsDBCSLeadByte(c) != FALSE; }
 
@@ -129,14 +131,16 @@ void KeepAltFromOpeningTheMenu(HWND view) {
   PostMessageW(view, WM_SYSKEYDOWN, kUnassignedVirtualKey, kAltDown);
 }
 
-// True when the view must not get the key.
-bool HandleKeyDown(UINT virtualKey, LPARAM lParam) {
+// True when the view must not get the key. `seen` tells whether Kanasift is listening,
+// so that this hook has dealt with the key even when it lets it through.
+bool HandleKeyDown(UINT virtualKey, LPARAM lParam, bool& seen) {
   if (virtualKey == 0 || virtualKey > 0xFF) return false;
   SharedBlock* block = UsableSharedBlock();
   if (!block) return false;
   Config config;
   if (!ReadConfig(*block, config)) return false;
   if (!config.isUse || config.ownerWindow == 0) return false;
+  seen = true;
 
   std::uint8_t key = static_cast<std::uint8_t>(virtualKey);
   if (GetMessageExtraInfo() == static_cast<LPARAM>(kInjectedKeyMarker)) {
@@ -183,8 +187,22 @@ LRESULT CALLBACK KeyboardHookProc(int code, WPARAM wParam, LPARAM lParam) {
   // Only a key being removed from the queue (HC_ACTION), and only its key-down: a key
   // looked at without removal is seen again when it is removed.
   bool keyDown = (static_cast<std::uint32_t>(lParam) & 0x80000000u) == 0;
-  if (code == HC_ACTION && keyDown && HandleKeyDown(static_cast<UINT>(wParam), lParam)) return 1;
-  return CallNextHookEx(nullptr, code, wParam, lParam);
+  if (code != HC_ACTION || !keyDown) return CallNextHookEx(nullptr, code, wParam, lParam);
+
+  // Wine keeps the hook of a killed Kanasift in the chain after ours, and the library
+  // there reads the same shared block: a key that this hook lets through would be
+  // posted, queued or taken a second time. While the rest of the chain runs, the
+  // focused window carries a mark that tells every later copy the key is dealt with.
+  HWND focus = GetFocus();
+  if (focus && GetPropA(focus, kKeyHandledMark)) return CallNextHookEx(nullptr, code, wParam, lParam);
+  bool seen = false;
+  if (HandleKeyDown(static_cast<UINT>(wParam), lParam, seen)) return 1;
+  if (!seen || !focus || !SetPropA(focus, kKeyHandledMark, reinterpret_cast<HANDLE>(1))) {
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+  }
+  LRESULT result = CallNextHookEx(nullptr, code, wParam, lParam);
+  RemovePropA(focus, kKeyHandledMark);
+  return result;
 }
 
 }  // namespace tapline

@@ -422,6 +422,26 @@ class HookTest:
         self.check(self.selected() == ["kaisya.txt"], f"type-ahead after the kill: {self.state()}")
         self.check(self.target.proc.poll() is None, "the view's process died")
 
+    def a_new_installer_after_a_killed_one_acts_once_per_key(self):
+        # Wine keeps the hook of a killed process in the chain, and the library's copy
+        # there reads the same shared block as the new installer's: without care, both
+        # would act on every key the first one lets through.
+        self.driver = Helper("driver", self.options.build_dir, self.options.driver)
+        self.driver.wait_for(r"^ready window=\w+ enable=1 force=0", timeout=30)
+        self.settle()
+        mark, view_mark = self.driver.mark(), self.target.mark()
+        self.key("BackSpace")
+        self.driver.wait_for(rf"^keydown plain vk=08 view={self.list}$", mark)
+        self.target.wait_for(r"^key list 08$", view_mark)
+        self.settle()
+        posted = [line for line in self.driver.since(mark) if line.startswith("keydown")]
+        self.check(len(posted) == 1, f"Backspace was posted {len(posted)} times: {posted}")
+        mark, view_mark = self.driver.mark(), self.target.mark()
+        self.driver.send("inject 20")
+        self.target.wait_for(r"^key list 20$", view_mark)
+        self.settle()
+        self.check(not self.typed_batches(mark), f"the injected space was queued: {self.typed_batches(mark)}")
+
     def screenshot(self, name):
         if not self.options.shots:
             return
@@ -443,6 +463,7 @@ class HookTest:
             self.use_off_passes_everything,
             self.hook_passes_keys_once_its_window_is_gone,
             self.killed_installer_leaves_the_view_working,
+            self.a_new_installer_after_a_killed_one_acts_once_per_key,
         ]
         failed = 0
         try:
