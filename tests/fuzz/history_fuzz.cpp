@@ -17,26 +17,16 @@
 #include <string_view>
 #include <vector>
 
+#include "tests/fuzz/FuzzScratch.h"
 #include "ui/HistoryFile.h"
 #include "ui/InputHistory.h"
 
 namespace {
 
-void Check(bool condition, const char* what) {
-  if (condition) return;
-  std::fprintf(stderr, "history_fuzz: invariant broken: %s\n", what);
-  std::abort();
-}
+void Check(bool condition, const char* what) { FuzzCheck(condition, "history", what); }
 
 const std::string& FilePath() {
-  static const std::string path = [] {
-    std::error_code error;
-    std::filesystem::path base = std::filesystem::is_directory("/dev/shm", error) ? std::filesystem::path("/dev/shm")
-                                                                                  : std::filesystem::temp_directory_path();
-    std::filesystem::path dir = base / ("ks-history-fuzz-" + std::to_string(reinterpret_cast<std::uintptr_t>(&error)));
-    std::filesystem::create_directories(dir, error);
-    return (dir / "RegexHistory.ini").string();
-  }();
+  static const std::string path = FuzzScratchFile("history", "RegexHistory.ini");
   return path;
 }
 

@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "platform/PortableProfile.h"
+#include "tests/fuzz/FuzzScratch.h"
 
 namespace {
 
@@ -42,23 +43,10 @@ std::string Escaped(const std::string& bytes) {
   return out;
 }
 
-void Check(bool condition, const char* what) {
-  if (condition) return;
-  std::fprintf(stderr, "ini_fuzz: invariant broken: %s\n%s\n", what, g_context.c_str());
-  std::abort();
-}
+void Check(bool condition, const char* what) { FuzzCheck(condition, "ini", what, g_context); }
 
 const std::string& FilePath() {
-  static const std::string path = [] {
-    std::error_code error;
-    std::filesystem::path base = std::filesystem::is_directory("/dev/shm", error)
-                                     ? std::filesystem::path("/dev/shm")
-                                     : std::filesystem::temp_directory_path();
-    std::filesystem::path dir = base / ("ks-ini-fuzz-" + std::to_string(std::rand()) + "-" +
-                                        std::to_string(reinterpret_cast<std::uintptr_t>(&error)));
-    std::filesystem::create_directories(dir, error);
-    return (dir / "fuzz.ini").string();
-  }();
+  static const std::string path = FuzzScratchFile("ini", "fuzz.ini");
   return path;
 }
 

@@ -14,24 +14,14 @@
 
 #include "settings/Shortcuts.h"
 #include "settings/TaskTrayAppIniFile.h"
+#include "tests/fuzz/FuzzScratch.h"
 
 namespace {
 
-void Check(bool condition, const char* what) {
-  if (condition) return;
-  std::fprintf(stderr, "settings_fuzz: invariant broken: %s\n", what);
-  std::abort();
-}
+void Check(bool condition, const char* what) { FuzzCheck(condition, "settings", what); }
 
 const std::string& FilePath() {
-  static const std::string path = [] {
-    std::error_code error;
-    std::filesystem::path base = std::filesystem::is_directory("/dev/shm", error) ? std::filesystem::path("/dev/shm")
-                                                                                  : std::filesystem::temp_directory_path();
-    std::filesystem::path dir = base / ("ks-settings-fuzz-" + std::to_string(reinterpret_cast<std::uintptr_t>(&error)));
-    std::filesystem::create_directories(dir, error);
-    return (dir / "Kanasift.ini").string();
-  }();
+  static const std::string path = FuzzScratchFile("settings", "Kanasift.ini");
   return path;
 }
 

@@ -20,9 +20,11 @@
 #include <cstdlib>
 #include <string>
 
-namespace {
+#include "tools/kanasiftprobe/KanasiftWindows.h"
 
-HWND MainWindow() { return FindWindowA("Kanasift", nullptr); }
+using namespace probe;
+
+namespace {
 
 UINT MessageFromText(const char* text) {
   if (text[0] >= '0' && text[0] <= '9') return static_cast<UINT>(std::strtoul(text, nullptr, 0));
@@ -43,18 +45,7 @@ bool TrayHasIcon(HWND window) {
   return Shell_NotifyIconA(NIM_MODIFY, &data) == TRUE;
 }
 
-std::string Utf8(const std::wstring& text) {
-  int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
-  std::string out(n > 0 ? n - 1 : 0, '\0');
-  if (n > 1) WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, out.data(), n, nullptr, nullptr);
-  return out;
-}
-
-HWND FindBox(const char* title) {
-  std::wstring wide(MultiByteToWideChar(CP_UTF8, 0, title, -1, nullptr, 0), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, title, -1, wide.data(), static_cast<int>(wide.size()));
-  return FindWindowW(L"#32770", wide.c_str());
-}
+HWND FindBox(const char* title) { return FindWindowW(L"#32770", Wide(title).c_str()); }
 
 // A message box's text: its static control (id 0xFFFF).
 std::wstring BoxText(HWND box) {
@@ -75,29 +66,6 @@ LRESULT CALLBACK ReplyProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
     return TRUE;
   }
   return DefWindowProcA(window, message, wParam, lParam);
-}
-
-struct TooltipSearch {
-  HWND owner;
-  HWND found;
-};
-
-BOOL CALLBACK MatchTooltip(HWND candidate, LPARAM param) {
-  auto* search = reinterpret_cast<TooltipSearch*>(param);
-  char name[64] = {};
-  GetClassNameA(candidate, name, sizeof name);
-  if (lstrcmpiA(name, "tooltips_class32") == 0 && GetWindow(candidate, GW_OWNER) == search->owner) {
-    search->found = candidate;
-    return FALSE;
-  }
-  return TRUE;
-}
-
-// The input tooltip: the tooltips_class32 window owned by Kanasift's main window.
-HWND FindTooltip(HWND mainWindow) {
-  TooltipSearch search{mainWindow, nullptr};
-  EnumWindows(MatchTooltip, reinterpret_cast<LPARAM>(&search));
-  return search.found;
 }
 
 int Usage() {
@@ -154,7 +122,7 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (command == "tooltip") {
-    HWND tip = window ? FindTooltip(window) : nullptr;
+    HWND tip = window ? InputTooltip(window) : nullptr;
     if (!tip) return 1;
     RECT r{};
     GetWindowRect(tip, &r);

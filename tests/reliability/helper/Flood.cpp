@@ -4,10 +4,12 @@
 #include <cstdio>
 #include <random>
 
-#include "KanasiftWindows.h"
+#include "tools/kanasiftprobe/KanasiftWindows.h"
 #include "tapline/TaplineTypes.h"
 
 namespace reliability {
+
+using namespace probe;
 
 namespace {
 

@@ -23,11 +23,12 @@
 #include <vector>
 
 #include "Flood.h"
-#include "KanasiftWindows.h"
+#include "tools/kanasiftprobe/KanasiftWindows.h"
 #include "ProcessUsage.h"
 #include "Soak.h"
 #include "platform/Win32Handles.h"
 
+using namespace probe;
 using namespace reliability;
 
 namespace {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "KanasiftWindows.h"
+#include "tools/kanasiftprobe/KanasiftWindows.h"
 #include "ProcessUsage.h"
 #include "platform/Win32Handles.h"
 #include "tapline/CharQueue.h"
@@ -17,6 +17,8 @@
 #include "view/RemoteViews.h"
 
 namespace reliability {
+
+using namespace probe;
 
 namespace {
 

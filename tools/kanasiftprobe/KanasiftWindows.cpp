@@ -1,4 +1,4 @@
-#include "KanasiftWindows.h"
+#include "tools/kanasiftprobe/KanasiftWindows.h"
 
 #include <commctrl.h>
 
@@ -6,7 +6,7 @@
 
 #include "view/SharedMem.h"
 
-namespace reliability {
+namespace probe {
 
 HWND MainWindow() { return FindWindowA("Kanasift", nullptr); }
 
@@ -119,4 +119,4 @@ std::wstring Wide(const std::string& utf8) {
   return out;
 }
 
-}  // namespace reliability
+}  // namespace probe

@@ -7,7 +7,7 @@
 
 #include <string>
 
-namespace reliability {
+namespace probe {
 
 HWND MainWindow();
 DWORD ProcessOf(HWND window);
@@ -27,4 +27,4 @@ bool Ping(HWND window, UINT timeoutMs, DWORD& elapsedMs);
 std::string Utf8(const std::wstring& text);
 std::wstring Wide(const std::string& utf8);
 
-}  // namespace reliability
+}  // namespace probe
