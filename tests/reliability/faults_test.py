@@ -277,10 +277,20 @@ class Faults:
                 kill_process(holder)
                 kill_process(holder2)
             if mounted:
-                subprocess.run(["umount", app.dir], capture_output=True)
+                unmount(app.dir)
             for path in files:
                 if os.path.exists(path):
                     os.chmod(path, 0o644)
+
+
+def unmount(path):
+    """Takes a read-only bind mount away. Wine may still hold the folder open for a moment
+    after the program's exit; then the mount is detached lazily, which always succeeds."""
+    for _ in range(10):
+        if subprocess.run(["umount", path], capture_output=True).returncode == 0:
+            return
+        time.sleep(0.3)
+    subprocess.run(["umount", "-l", path], capture_output=True)
 
 
 def unmount_stale(work):
@@ -289,7 +299,7 @@ def unmount_stale(work):
     with open("/proc/mounts") as f:
         stale = [line.split()[1] for line in f if line.split()[1].startswith(work + "/")]
     for path in stale:
-        subprocess.run(["umount", path], capture_output=True)
+        unmount(path)
 
 
 def main():
