@@ -7,7 +7,7 @@ need_root() { if [ "$(id -u)" -ne 0 ]; then echo "sudo"; fi; }
 SUDO=$(need_root)
 
 packages=(
-  build-essential cmake ninja-build pkg-config dpkg-dev git zip unzip
+  build-essential cmake ninja-build pkg-config dpkg-dev git zip unzip python3
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64
   wine wine32:i386 wine64
   xvfb xdotool imagemagick x11-utils fonts-ipafont-gothic fonts-wine locales

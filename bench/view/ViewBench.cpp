@@ -106,11 +106,11 @@ int main() {
   std::printf("Cross-process list view, %d-bit reader\n\n", static_cast<int>(sizeof(void*) * 8));
   Report("Same bitness", ViewhostPath(), 1000);
   Report("Same bitness", ViewhostPath(), 10000);
-  std::string other = OtherBitnessViewhostPath();
-  if (other.empty()) {
-    std::printf("Other bitness: no viewhost.exe at %s\n", OtherBitnessViewhostCandidate().c_str());
+  const std::string missing = OtherBitnessViewhostMissing();
+  if (!missing.empty()) {
+    std::printf("Other bitness: %s\n", missing.c_str());
   } else {
-    Report("Other bitness", other, 1000);
+    Report("Other bitness", OtherBitnessViewhostPath(), 1000);
   }
   return 0;
 }

@@ -32,7 +32,8 @@ def main():
     try:
         app = Installation(h, "explorer", INI)
         app.start()
-        loader = "/usr/lib/wine/wine64" if bits == "64" else "wine"
+        loader = subprocess.run([WINE_ENV, "loader", build, bits], capture_output=True, text=True,
+                                check=True).stdout.strip()
         explorer = subprocess.Popen(
             [loader, "explorer", f"/root,C:\\{folder_name}"], env=h.env, stdin=subprocess.DEVNULL,
             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)

@@ -106,6 +106,12 @@ std::vector<std::string> DataFileNames(const std::string& fileName) {
   return names;
 }
 
+bool ThirtyTwoBitProgramsRun() {
+  char value[8] = {};
+  DWORD length = GetEnvironmentVariableA("KANASIFT_RUN32", value, sizeof(value));
+  return !(length == 1 && value[0] == '0');
+}
+
 std::string ViewhostPath() { return ToWindowsPath(KS_VIEWHOST_EXE); }
 
 std::string OtherBitnessViewhostCandidate() { return ToWindowsPath(KS_OTHER_VIEWHOST_EXE); }
@@ -113,6 +119,17 @@ std::string OtherBitnessViewhostCandidate() { return ToWindowsPath(KS_OTHER_VIEW
 std::string OtherBitnessViewhostPath() {
   std::string path = OtherBitnessViewhostCandidate();
   return !path.empty() && FileExists(path) ? path : std::string();
+}
+
+std::string OtherBitnessViewhostMissing() {
+  if (sizeof(void*) == 8 && !ThirtyTwoBitProgramsRun()) {
+    return "this machine cannot execute 32-bit programs: no 32-bit viewhost";
+  }
+  if (OtherBitnessViewhostPath().empty()) {
+    return "no viewhost.exe of the other bitness at " + OtherBitnessViewhostCandidate() +
+           " (build the other Windows preset's viewhost target to run this)";
+  }
+  return std::string();
 }
 
 std::string TestDataPath(const std::string& fileName) { return ToWindowsPath(std::string(KS_TEST_DATA_DIR) + "/" + fileName); }

@@ -21,9 +21,15 @@
 std::string ViewhostPath();              // this build's viewhost.exe
 std::string OtherBitnessViewhostPath();  // the other bitness's, "" when it is not built
 std::string OtherBitnessViewhostCandidate();  // where that one is looked for
+// Why a viewhost of the other bitness cannot run here ("" when it can): not built, or a
+// 32-bit one on a machine that cannot execute 32-bit programs.
+std::string OtherBitnessViewhostMissing();
 std::string TestDataPath(const std::string& fileName);  // a file in tests/data
 std::string ToWindowsPath(const std::string& unixPath);
 bool FileExists(const std::string& windowsPath);
+// False when the harness found that this machine cannot execute 32-bit programs
+// (KANASIFT_RUN32=0, set by scripts/wine-env.sh); a test of a 32-bit process skips then.
+bool ThirtyTwoBitProgramsRun();
 // UTF-8 text in the ANSI code page, as a view of this system holds it.
 std::string Utf8ToAnsi(const std::string& utf8);
 // The names of a tests/data file in the ANSI code page, one per non-empty line.

@@ -26,11 +26,9 @@ class BitnessTest : public ::testing::TestWithParam<bool> {
   void Start(std::vector<std::string> args) {
     std::string exe = ViewhostPath();
     if (GetParam()) {
+      const std::string missing = OtherBitnessViewhostMissing();
+      if (!missing.empty()) GTEST_SKIP() << missing;
       exe = OtherBitnessViewhostPath();
-      if (exe.empty()) {
-        GTEST_SKIP() << "no viewhost.exe of the other bitness at " << OtherBitnessViewhostCandidate()
-                     << " (build the other Windows preset's viewhost target to run this)";
-      }
     }
     args.insert(args.begin(), {"--list", TestDataPath("viewhost-names.txt"), "--tree", TestDataPath("viewhost-tree.txt")});
     ASSERT_TRUE(host.Start(args, exe)) << host.Error();

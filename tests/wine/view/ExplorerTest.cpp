@@ -85,6 +85,9 @@ class ExplorerTest : public ::testing::TestWithParam<bool> {
 
 TEST_P(ExplorerTest, ReadsTheJapaneseNamesOfItsFileList) {
   std::wstring exe = ExplorerPath();
+  if (GetParam() && sizeof(void*) == 8 && !ThirtyTwoBitProgramsRun()) {
+    GTEST_SKIP() << "this machine cannot execute 32-bit programs: no 32-bit explorer.exe";
+  }
   if (GetParam() && sizeof(void*) == 8 && GetFileAttributesW(exe.c_str()) == INVALID_FILE_ATTRIBUTES) {
     GTEST_SKIP() << "no explorer.exe of the other bitness here";
   }
