@@ -11,8 +11,10 @@ import re
 import sys
 import xml.etree.ElementTree as ET
 
+# What ctest writes for a test that asked to be skipped (its skip return code or output).
+SKIPPED_ON_PURPOSE = ("SKIP_RETURN_CODE", "SKIP_REGULAR_EXPRESSION")
 SKIP_LINE = re.compile(r"^SKIPPED: (.+)$", re.M)
-GTEST_SKIPPED = re.compile(r"^\[  SKIPPED \] (\S+\.\S+)\s*$", re.M)
+GTEST_SKIPPED = re.compile(r"^\[  SKIPPED \] (\d+) tests?\.", re.M)
 GTEST_SKIP_REASON = re.compile(r"^[^\n]*: Skipped\n(.+)$", re.M)
 
 
@@ -24,24 +26,26 @@ def summarise(preset, path, seconds):
         return False
     passed, failed, skipped = [], [], []
     reasons = {}
-    inner = []          # (test, case) skipped inside a test that passed
-    inner_reasons = {}
+    inner = []          # (test, number of its cases skipped, why) for tests that passed
     for case in suite.iter("testcase"):
         name = case.get("name")
         out = case.findtext("system-out") or ""
-        if case.find("skipped") is not None or case.get("status") == "notrun":
+        skip = case.find("skipped")
+        message = skip.get("message", "") if skip is not None else ""
+        if skip is not None and message.startswith(SKIPPED_ON_PURPOSE):
             skipped.append(name)
             found = SKIP_LINE.findall(out)
-            why = found[-1].strip() if found else (case.find("skipped").get("message") if case.find("skipped") is not None else "not run")
+            why = found[-1].strip() if found else message
             reasons.setdefault(why, []).append(name)
-        elif case.find("failure") is not None or case.get("status") == "fail":
-            failed.append(name)
+        elif skip is not None or case.get("status") in ("notrun", "fail") or case.find("failure") is not None:
+            # Not run for another reason (a failed fixture, a missing program) is a failure.
+            failed.append(name + (f" (not run: {message})" if message else ""))
         else:
             passed.append(name)
-            cases = sorted(set(GTEST_SKIPPED.findall(out)))
-            inner.extend((name, c) for c in cases)
-            for why in GTEST_SKIP_REASON.findall(out):
-                inner_reasons.setdefault(why.strip(), set()).add(name)
+            counts = GTEST_SKIPPED.findall(out)
+            if counts:
+                whys = sorted({why.strip() for why in GTEST_SKIP_REASON.findall(out)})
+                inner.append((name, int(counts[-1]), "; ".join(whys) or "no reason given"))
     took = f" in {seconds} s" if seconds else ""
     print(f"{preset}: {len(passed)} passed, {len(failed)} failed, {len(skipped)} skipped{took}")
     for name in failed:
@@ -49,14 +53,8 @@ def summarise(preset, path, seconds):
     for why, names in reasons.items():
         shown = ", ".join(names) if len(names) <= 6 else ", ".join(names[:6]) + f", … ({len(names)} in all)"
         print(f"    skipped ({why}): {shown}")
-    if inner:
-        by_test = {}
-        for test, case in inner:
-            by_test.setdefault(test, []).append(case)
-        for test, cases in by_test.items():
-            print(f"    {len(cases)} case(s) skipped inside {test}: {', '.join(cases)}")
-        for why, tests in inner_reasons.items():
-            print(f"      because: {why}")
+    for name, count, why in inner:
+        print(f"    {count} case(s) skipped inside {name} ({why})")
     return not failed
 
 

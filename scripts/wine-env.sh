@@ -122,7 +122,6 @@ make_template() {
   [ -f "$tpl/.ready" ] && [ "$(cat "$tpl/.ready")" = "$(template_stamp)" ] && return
   rm -rf "$tpl"
   WINEPREFIX="$tpl" quiet "$wine64" wineboot -i || true
-  [ -f "$tpl/system.reg" ] || { echo "wine-env: wineboot made no prefix in $tpl" >&2; exit 1; }
   for f in "MS UI Gothic" "MS Gothic" "MS PGothic" "ＭＳ Ｐゴシック" "ＭＳ ゴシック" "Tahoma" "MS Shell Dlg" "MS Shell Dlg 2"; do
     WINEPREFIX="$tpl" reg_add 'HKCU\Software\Wine\Fonts\Replacements' /v "$f" /d IPAPGothic
   done
@@ -131,6 +130,8 @@ make_template() {
   WINEPREFIX="$tpl" reg_add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0
   WINEPREFIX="$tpl" reg_add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N
   WINEPREFIX="$tpl" quiet wineserver -w
+  # The server writes the registry files when it ends.
+  [ -f "$tpl/system.reg" ] || { echo "wine-env: wineboot made no prefix in $tpl" >&2; exit 1; }
   template_stamp > "$tpl/.ready"
 }
 
