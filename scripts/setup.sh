@@ -32,17 +32,22 @@ if [ ${#missing[@]} -gt 0 ]; then
   $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
 
-# deb-src entries, so that the build can fetch C/Migemo's source package for the Windows targets.
-if ! grep -rqs '^Types:.*deb-src' /etc/apt/sources.list.d/ && ! grep -qs '^deb-src' /etc/apt/sources.list; then
+# deb-src entries, so that the build can fetch C/Migemo's source package for the Windows
+# targets. They mirror the machine's own deb entries that serve cmigemo (same URIs, suites,
+# components and keys: its mirror, proxy or snapshot), and are left alone when any
+# deb-src entry exists already.
+apt_sources="$(dirname "${BASH_SOURCE[0]}")/apt_sources.py"
+if ! python3 "$apt_sources" has-src; then
   echo "setup: adding deb-src entries"
-  src=/etc/apt/sources.list.d/kanasift-src.sources
-  $SUDO tee "$src" >/dev/null <<'SRC'
-Types: deb-src
-URIs: http://deb.debian.org/debian
-Suites: bookworm bookworm-updates
-Components: main
-Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
-SRC
+  # "http://host/debian bookworm/main amd64 Packages" -> "http://host/debian bookworm"
+  mapfile -t origins < <(apt-cache madison libmigemo-dev cmigemo-common | awk -F'|' '$3 ~ /Packages/ {
+      split($3, f, " "); suite = f[2]; sub(/\/[^\/]*$/, "", suite); print f[1]; print suite }')
+  if [ ${#origins[@]} -eq 0 ] || ! stanzas=$(python3 "$apt_sources" derive "${origins[@]}"); then
+    echo "setup: none of this machine's apt sources serves cmigemo; add a deb-src entry for the" >&2
+    echo "       archive that serves it (apt-get source cmigemo must work), then run this again" >&2
+    exit 1
+  fi
+  printf '%s\n' "$stanzas" | $SUDO tee /etc/apt/sources.list.d/kanasift-src.sources >/dev/null
   $SUDO apt-get update -qq
 fi
 
