@@ -7,14 +7,19 @@
         Windows users read them.
 
     make_package.py zip --texts DIR --source DIR --dist DIR --strip STRIP --stage DIR
-                        --out FILE.zip
+                        --out FILE.zip --maps MAP... [--dict-source FILE.zip]
         Gathers the programs of dist/ (stripped of their debugging information), the
         dictionary, the texts and the licences of the parts that come from elsewhere
-        (taken from this machine's Debian packages) in DIR, then zips them.
+        (taken from this machine's Debian packages) in DIR, then zips them. The linker
+        maps of the programs tell which objects of the C runtime and of GCC's runtime
+        libraries are inside them, and so which of their notices the package owes.
+        With --dict-source, also zips the dictionary's source: SKK-JISYO.L and the
+        scripts that turn it into dict\migemo-dict, with the GPL and a note on how.
 
 Python standard library only.
 """
 import argparse
+import fnmatch
 import os
 import re
 import shutil
@@ -31,6 +36,10 @@ CMIGEMO_COPYRIGHT = '/usr/share/doc/cmigemo-common/copyright'
 GPL2 = '/usr/share/common-licenses/GPL-2'
 SKK_JISYO_L = '/usr/share/skk/SKK-JISYO.L'
 MINGW_COPYRIGHT = '/usr/share/doc/mingw-w64-common/copyright'
+GCC_COPYRIGHT = '/usr/share/doc/gcc-mingw-w64-base/copyright'
+GPL3 = '/usr/share/common-licenses/GPL-3'
+DICT_TOOLS = ['/usr/sbin/update-cmigemo-dict', '/usr/share/cmigemo/tools/skk2migemo.pl',
+              '/usr/share/cmigemo/tools/optimize-dict.pl']
 BOOST_COPYRIGHT_GLOB = '/usr/share/doc/libboost{}-dev/copyright'
 
 
@@ -176,6 +185,94 @@ def skk_notice():
     return '\n'.join(lines)
 
 
+# --- What the linker put into the programs --------------------------------------------
+
+# "…/lib/libmingwex.a(lib64_libmingwex_a-strtok_r.o)" in a GNU ld map file.
+MEMBER = re.compile(r'([^\s()]+\.a)\(([^()\s]+\.o)\)')
+OBJECT = re.compile(r'^\s*(?:LOAD\s+)?(\S+/(?:crt2|dllcrt2|crtbegin|crtend)\.o)\s*$', re.M)
+MINGW_LIBRARIES = ('libmingw32.a', 'libmingwex.a', 'libmsvcrt.a', 'libmoldname.a')
+GCC_LIBRARIES = {'libgcc.a': 'libgcc', 'libgcc_eh.a': 'libgcc', 'libstdc++.a': 'libstdc++-v3',
+                 'libssp.a': 'libssp', 'libssp_nonshared.a': 'libssp', 'libatomic.a': 'libatomic'}
+# The sources of mingw-w64-crt/gdtoa/, by the names their objects keep in libmingwex.a.
+GDTOA_SOURCES = {'arithchk', 'dmisc', 'dtoa', 'g__fmt', 'g_dfmt', 'g_ffmt', 'g_xfmt', 'gdtoa', 'gethex',
+                 'gmisc', 'hd_init', 'hexnan', 'misc', 'qnan', 'smisc', 'strtodg', 'strtodnrp', 'strtof',
+                 'strtopx', 'sum', 'ulp'}
+
+
+def linked(maps):
+    """From the programs' linker maps: the source names of the mingw-w64 CRT objects
+    linked in ("strtok_r" for lib64_libmingwex_a-strtok_r.o), whether its start-up code
+    is, and the GCC runtime libraries that contributed objects."""
+    crt_sources, gcc_libraries, startup = set(), set(), False
+    for path in maps:
+        with open(path, encoding='utf-8', errors='replace') as f:
+            text = f.read()
+        for library, member in MEMBER.findall(text):
+            name = os.path.basename(library)
+            if name in MINGW_LIBRARIES:
+                crt_sources.add(member[:-2].split('-', 1)[-1])
+            elif name in GCC_LIBRARIES:
+                gcc_libraries.add(GCC_LIBRARIES[name])
+        startup = startup or bool(OBJECT.search(text))
+    return crt_sources, startup, gcc_libraries
+
+
+def crt_pattern_linked(pattern, crt_sources, startup):
+    """Whether a "Files:" pattern of mingw-w64's copyright file covers a linked object."""
+    if not pattern.startswith('mingw-w64-crt/'):
+        return False   # headers, tools and winpthreads are not CRT objects
+    directory, _, name = pattern[len('mingw-w64-crt/'):].rpartition('/')
+    if directory == 'crt':
+        return startup
+    if directory == 'gdtoa' and name == '*':
+        return bool(crt_sources & GDTOA_SOURCES)
+    stem = name.rsplit('.', 1)[0]
+    return any(fnmatch.fnmatchcase(source, stem) for source in crt_sources)
+
+
+def crt_notice(crt_sources, startup):
+    """mingw-w64's copyright paragraphs for the C runtime objects linked into the
+    programs: the project's own licence, and every paragraph whose files are inside."""
+    paragraph_list = paragraphs(MINGW_COPYRIGHT)
+    out = ['The mingw-w64 C runtime is linked statically into Kanasift.exe, Tapline.dll and',
+           'Spotter.exe. From the copyright file of Debian\'s package mingw-w64-common, the',
+           'paragraphs that cover the runtime objects inside these programs:', '']
+    named = []
+    for paragraph in paragraph_list:
+        files = ' '.join(field(paragraph, 'Files')).split()
+        if files != ['*'] and not any(crt_pattern_linked(p, crt_sources, startup) for p in files):
+            continue
+        out.append(files_paragraph_text(paragraph))
+        out.append('')
+        licence = field(paragraph, 'License')
+        if licence and len(licence) == 1:
+            named.extend(n.strip() for n in re.split(r'\band\b|\bor\b', licence[0]))
+    standalone = {p[0].strip()[len('License: '):] for p in paragraph_list
+                  if p[0].startswith('License: ')}
+    for name in sorted(set(named)):
+        if name in standalone:
+            out.append('License: ' + name)
+            out.append(licence_text(MINGW_COPYRIGHT, name))
+            out.append('')
+    return '\n'.join(out)
+
+
+def gcc_runtime_notice(gcc_libraries):
+    """GCC's runtime libraries linked in, and the exception under which they are."""
+    with open(GCC_COPYRIGHT, encoding='utf-8') as f:
+        text = f.read()
+    start = text.index('GCC RUNTIME LIBRARY EXCEPTION')
+    end = text.index('requirements of the license of GCC.', start) + len('requirements of the license of GCC.')
+    out = ['These runtime libraries of GCC are linked statically into Kanasift.exe, Tapline.dll',
+           'and Spotter.exe: ' + ', '.join(sorted(gcc_libraries)) + '.',
+           'They are licensed under the GNU General Public License, version 3 or later',
+           '(GPL-3.txt beside this file), with version 3.1 of the GCC Runtime Library',
+           'Exception, which allows the programs to be distributed under their own terms.',
+           'From the copyright file of Debian\'s package gcc-mingw-w64-base:', '',
+           text[start:end], '']
+    return '\n'.join(out)
+
+
 def make_licences(args, directory):
     with open(CMIGEMO_COPYRIGHT, encoding='utf-8') as f:
         cmigemo = f.read()
@@ -190,6 +287,34 @@ def make_licences(args, directory):
     write_windows_text(os.path.join(directory, 'Dictionary-SKK-JISYO.txt'), note + skk_notice() + '\n')
     write_windows_text(os.path.join(directory, 'winpthreads.txt'), winpthreads_notice())
     write_windows_text(os.path.join(directory, 'Boost.txt'), boost_notice())
+    crt_sources, startup, gcc_libraries = linked(args.maps)
+    if not startup or not crt_sources:
+        raise SystemExit('make_package: the linker maps show no mingw-w64 runtime: %s' % args.maps)
+    write_windows_text(os.path.join(directory, 'mingw-w64-runtime.txt'), crt_notice(crt_sources, startup))
+    if gcc_libraries:
+        write_windows_text(os.path.join(directory, 'GCC-runtime.txt'), gcc_runtime_notice(gcc_libraries))
+        with open(GPL3, encoding='utf-8') as f:
+            write_windows_text(os.path.join(directory, 'GPL-3.txt'), f.read())
+
+
+def make_dictionary_source(args):
+    """The dictionary's source, so that the package complies with the GPL on its own."""
+    stage = args.stage + '-dictionary-source'
+    if os.path.isdir(stage):
+        shutil.rmtree(stage)
+    os.makedirs(stage)
+    shutil.copyfile(SKK_JISYO_L, os.path.join(stage, 'SKK-JISYO.L'))
+    for tool in DICT_TOOLS:
+        shutil.copyfile(tool, os.path.join(stage, os.path.basename(tool)))
+    with open(GPL2, encoding='utf-8') as f:
+        write_windows_text(os.path.join(stage, 'GPL-2.txt'), f.read())
+    with open(CMIGEMO_COPYRIGHT, encoding='utf-8') as f:
+        write_windows_text(os.path.join(stage, 'C-Migemo.txt'), f.read())
+    note = fill(read_utf8(os.path.join(args.source, 'Dictionary-source.txt')),
+                {'SKKDIC_VERSION': package_version('skkdic'),
+                 'CMIGEMO_VERSION': package_version('cmigemo-common')})
+    write_windows_text(os.path.join(stage, 'README.txt'), note)
+    write_zip(stage, args.dict_source)
 
 
 def make_zip(args):
@@ -207,16 +332,21 @@ def make_zip(args):
     for name in TEXTS:
         shutil.copyfile(os.path.join(args.texts, name), os.path.join(stage, name))
     make_licences(args, os.path.join(stage, 'licenses'))
+    write_zip(stage, args.out)
+    if args.dict_source:
+        make_dictionary_source(args)
 
-    temporary = args.out + '.tmp'
+
+def write_zip(stage, out):
+    temporary = out + '.tmp'
     with zipfile.ZipFile(temporary, 'w', zipfile.ZIP_DEFLATED, compresslevel=9) as archive:
         for folder, subfolders, files in os.walk(stage):
             subfolders.sort()
             for name in sorted(files):
                 path = os.path.join(folder, name)
                 archive.write(path, os.path.relpath(path, stage).replace(os.sep, '/'))
-    os.replace(temporary, args.out)
-    print('make_package: wrote ' + args.out)
+    os.replace(temporary, out)
+    print('make_package: wrote ' + out)
 
 
 def main():
@@ -230,6 +360,8 @@ def main():
     parser.add_argument('--dist')
     parser.add_argument('--strip')
     parser.add_argument('--stage')
+    parser.add_argument('--maps', nargs='*', default=[])
+    parser.add_argument('--dict-source')
     args = parser.parse_args()
     if args.mode == 'texts':
         make_texts(args)

@@ -2,7 +2,9 @@
 """The Windows package as a user gets it: the zip is unpacked into an empty folder,
 Kanasift.exe is started from there and one search runs end to end.
 
-1. The zip holds exactly the files a user needs, texts in Shift_JIS with CR LF.
+1. The zip holds exactly the files a user needs, texts in Shift_JIS with CR LF, and every
+   licence file says what it must; the second zip, the dictionary's source, makes the
+   dictionary that the first one ships.
 2. Kanasift.exe starts from the unpacked folder; the unpacked Spotter.exe asks it for
    "kaisya" through the WM_COPYDATA query service and gets 会社 (program and dictionary
    work from the folder, with the default relative dictionary path).
@@ -10,7 +12,7 @@ Kanasift.exe is started from there and one search runs end to end.
    into its list view move the selection to 会社.txt (no name there begins with "k", so
    the list view's own type-ahead cannot do it).
 
-    package_test.py --root R --build-dir B --zip Z --version V --arch A --probe P
+    package_test.py --root R --build-dir B --zip Z --dict-source D --version V --arch A --probe P
                     --viewhost H --viewprobe Q --work W
 
 Python standard library only. Prints one line per check and a closing summary.
@@ -33,6 +35,23 @@ EXPECTED = {
     'README-ja.txt', 'LICENSE.txt', 'dict/migemo-dict', 'dict/roma2hira.dat', 'dict/hira2kata.dat',
     'dict/han2zen.dat', 'dict/zen2han.dat', 'licenses/C-Migemo.txt', 'licenses/GPL-2.txt',
     'licenses/Dictionary-SKK-JISYO.txt', 'licenses/winpthreads.txt', 'licenses/Boost.txt',
+    'licenses/mingw-w64-runtime.txt', 'licenses/GCC-runtime.txt', 'licenses/GPL-3.txt',
+}
+# What each licence file must say: the notice itself, not just a file of that name.
+LICENCE_MARKERS = {
+    'GPL-2.txt': ['GNU GENERAL PUBLIC LICENSE', 'Version 2, June 1991'],
+    'GPL-3.txt': ['GNU GENERAL PUBLIC LICENSE', 'Version 3, 29 June 2007'],
+    'Boost.txt': ['libs/regex/*', 'Boost Software License - Version 1.0'],
+    'winpthreads.txt': ['mingw-w64-libraries/winpthreads/*', 'License: expat',
+                        'Permission is hereby granted, free of charge'],
+    # The CRT's own licence, its start-up code and gdtoa (printf's number formatting).
+    'mingw-w64-runtime.txt': ['Files: *', 'License: ZPL-2.1', 'Redistributions in binary form must reproduce',
+                              'Files: mingw-w64-crt/crt/*', 'Files: mingw-w64-crt/gdtoa/*',
+                              'Lucent Technologies'],
+    'GCC-runtime.txt': ['libgcc', 'libstdc++-v3', 'GCC RUNTIME LIBRARY EXCEPTION', 'Version 3.1, 31 March 2009',
+                        'GPL-3.txt'],
+    'C-Migemo.txt': ['MURAOKA Taro', 'C/Migemo及びMigemo DLLの利用許諾条件'],
+    'Dictionary-SKK-JISYO.txt': ['SKK-JISYO.L', 'packages.debian.org/source/bookworm/skkdic', 'Masahiko Sato'],
 }
 NAMES = ['readme.md', 'zzz.txt', '会社.txt', 'ｶｲｼｬ.txt']
 KAISHA_CP932 = b'\x89\xef\x8e\xd0'
@@ -114,17 +133,43 @@ def check_contents(o, folder):
     check(('Kanasift %s (%s)' % (o.version, o.arch)) in readme, 'README-en names the version and the build')
     licence = open(os.path.join(folder, 'LICENSE.txt'), 'rb').read()
     check(b'MIT License' in licence and b'Copyright (c) 2026 Kanasift Developers' in licence, 'LICENSE.txt is ours')
-    gpl = open(os.path.join(folder, 'licenses', 'GPL-2.txt'), 'rb').read()
-    check(b'GNU GENERAL PUBLIC LICENSE' in gpl and b'Version 2' in gpl, 'the GPL-2 text is included')
-    note = open(os.path.join(folder, 'licenses', 'Dictionary-SKK-JISYO.txt'), 'rb').read().decode('cp932')
-    check('SKK-JISYO.L' in note and 'packages.debian.org/source/bookworm/skkdic' in note
-          and 'Masahiko Sato' in note, 'the dictionary note names its source and its authors')
-    migemo = open(os.path.join(folder, 'licenses', 'C-Migemo.txt'), 'rb').read().decode('cp932')
-    check('MURAOKA Taro' in migemo and 'C/Migemo及びMigemo DLLの利用許諾条件' in migemo,
-          "C/Migemo's notice is included")
+    for name, markers in sorted(LICENCE_MARKERS.items()):
+        text = open(os.path.join(folder, 'licenses', name), 'rb').read().decode('cp932')
+        missing = [m for m in markers if m not in text]
+        check(not missing, 'licenses/%s says what it must (missing: %s)' % (name, missing))
     for exe in ('Kanasift.exe', 'Spotter.exe'):
         size = os.path.getsize(os.path.join(folder, exe))
         check(size < 4 * 1024 * 1024, '%s is stripped (%d bytes)' % (exe, size))
+
+
+def normalised_dictionary(data):
+    """A Migemo dictionary's entries, each with its words in order: the generator
+    walks a Perl hash, so the order of words and lines differs from run to run."""
+    lines = []
+    for line in data.split(b'\n'):
+        fields = line.rstrip(b'\r').split(b'\t')
+        lines.append(b'\t'.join(fields[:1] + sorted(fields[1:])))
+    return sorted(lines)
+
+
+def check_dictionary_source(o, folder):
+    """The second zip is the dictionary's complete source: run as its README says, it
+    makes the dictionary the package ships."""
+    source = os.path.join(o.work, 'dictionary-source')
+    if os.path.isdir(source):
+        shutil.rmtree(source)
+    with zipfile.ZipFile(o.dict_source) as archive:
+        archive.extractall(source)
+    readme = open(os.path.join(source, 'README.txt'), 'rb').read().decode('cp932')
+    command = 'perl skk2migemo.pl < SKK-JISYO.L | perl optimize-dict.pl | nkf -s > migemo-dict'
+    check(command in readme and 'GPL' in readme, 'the dictionary source says how it makes dict\\migemo-dict')
+    subprocess.run(['sh', '-c', command], cwd=source, check=True, timeout=120)
+    made = open(os.path.join(source, 'migemo-dict'), 'rb').read()
+    shipped = open(os.path.join(folder, 'dict', 'migemo-dict'), 'rb').read()
+    check(len(made) == len(shipped) and normalised_dictionary(made) == normalised_dictionary(shipped),
+          'the dictionary source makes the shipped dict/migemo-dict (%d and %d bytes)' % (len(made), len(shipped)))
+    gpl = open(os.path.join(source, 'GPL-2.txt'), 'rb').read()
+    check(b'Version 2, June 1991' in gpl, 'the dictionary source carries the GPL-2')
 
 
 def kanasift_running(h):
@@ -201,7 +246,8 @@ def typed_search(h):
 
 def main():
     parser = argparse.ArgumentParser()
-    for name in ('root', 'build-dir', 'zip', 'version', 'arch', 'probe', 'viewhost', 'viewprobe', 'work'):
+    for name in ('root', 'build-dir', 'zip', 'dict-source', 'version', 'arch', 'probe', 'viewhost', 'viewprobe',
+                 'work'):
         parser.add_argument('--' + name, required=True)
     o = parser.parse_args()
     if not os.path.exists(o.zip):
@@ -216,6 +262,7 @@ def main():
     os.makedirs(folder)
     h = Harness(o)
     check_contents(o, folder)
+    check_dictionary_source(o, folder)
     search_end_to_end(h, folder)
     return CHECKS.summary()
 
