@@ -14,8 +14,8 @@
 
 #include "app/TrayIcon.h"
 #include "app/TrayState.h"
-#include "app/framework/FrameWindow.h"
-#include "app/framework/MessageLoop.h"
+#include "framework/FrameWindow.h"
+#include "framework/MessageLoop.h"
 #include "input/InputEngine.h"
 #include "input/InputHost.h"
 #include "input/InputQueue.h"

@@ -3,8 +3,8 @@
 #include <shellapi.h>
 
 #include "app/MainFrame.h"
-#include "app/framework/AppModule.h"
 #include "app/resources/ResourceIds.h"
+#include "framework/AppModule.h"
 #include "settings/Shortcuts.h"
 #include "settings/TaskTrayAppIniFile.h"
 #include "tapline/Tapline.h"

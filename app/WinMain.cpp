@@ -7,8 +7,8 @@
 #include "app/AppMessages.h"
 #include "app/CommandLine.h"
 #include "app/MainFrame.h"
-#include "app/framework/AppModule.h"
-#include "app/framework/MessageLoop.h"
+#include "framework/AppModule.h"
+#include "framework/MessageLoop.h"
 #include "platform/Win32Handles.h"
 #include "tapline/Tapline.h"
 

@@ -1,6 +1,6 @@
-#include "app/framework/FrameWindow.h"
+#include "framework/FrameWindow.h"
 
-#include "app/framework/AppModule.h"
+#include "framework/AppModule.h"
 
 namespace {
 // The object whose window is being created on this thread, until its window procedure
