@@ -131,14 +131,8 @@ bool InputEngine::TargetHasCheckBoxes() {
 
 int InputEngine::FindShortcut(std::uintptr_t key, bool ctrl, bool alt) const {
   for (int index : kShortcutTestOrder) {
-    const Shortcut& s = shortcuts_[static_cast<std::size_t>(index)];
-    // '!' marks a command without a shortcut; as a key code it would be Page Up.
-    if (s.key == kUnassignedKey) continue;
-    // The key byte compares as a signed value: a record of 0x80 or more never matches.
-    auto recordKey = static_cast<std::intptr_t>(static_cast<std::int8_t>(s.key));
-    if (recordKey == static_cast<std::intptr_t>(key) && (s.alt != 0) == alt && (s.ctrl != 0) == ctrl) {
-      return index;
-    }
+    // The hook's own rule: a key it took for a command always finds that command here.
+    if (ShortcutMatches(shortcuts_[static_cast<std::size_t>(index)], key, ctrl, alt)) return index;
   }
   return -1;
 }

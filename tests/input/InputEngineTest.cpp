@@ -263,10 +263,17 @@ TEST_F(InputEngineTest, AltAndCtrlAltRecordsMatchTheirMessages) {
   EXPECT_EQ(search_.searches[4].step, -1);
 }
 
-TEST_F(InputEngineTest, KeyBytesOfEightyOrMoreNeverMatch) {
+TEST_F(InputEngineTest, KeyBytesOfEightyOrMoreMatchAsTheHookTakesThem) {
+  // [key] NextCandidateShortcut=ｻ (half-width katakana, byte BB): the hook takes Ctrl with
+  // the key of code BB (VK_OEM_PLUS) and posts it; the command must run.
   shortcuts_[kNextCandidate] = {1, 0, 0xBB};
   engine_->OnKeyDown(KeyModifiers::Ctrl, 0xBB, listView_);
-  EXPECT_TRUE(search_.searches.empty());
+  ASSERT_EQ(search_.searches.size(), 1u);
+  EXPECT_EQ(search_.searches[0].step, +1);
+  // A wider value that only ends in that byte is no key of the record.
+  engine_->OnKeyDown(KeyModifiers::Ctrl, 0x1BB, listView_);
+  engine_->OnKeyDown(KeyModifiers::Ctrl, static_cast<std::uintptr_t>(-0x45), listView_);  // BB sign-extended
+  EXPECT_EQ(search_.searches.size(), 1u);
 }
 
 TEST_F(InputEngineTest, UnassignedRecordsNeverMatch) {
