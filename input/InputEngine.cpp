@@ -73,9 +73,12 @@ bool InputEngine::AppendInputChar(std::uint8_t ch, std::uint32_t tick) {
   if (HandleSpecialChar(ch, runOut)) return false;
   if (!state_.isMatching) return true;
 
+  // A letter after a non-letter begins a new segment in upper case. A byte that follows
+  // a lone lead byte is that character's trail byte, never a letter of its own.
   if (platform::IsCharAlpha(ch) && platform::IsCharLower(ch)) {
     const char* last = LastCharacter(state_.inputText);
-    if (!last || !platform::IsCharAlpha(static_cast<unsigned char>(*last))) {
+    const bool isTrailByte = last && platform::IsLeadByte(static_cast<unsigned char>(*last)) && last[1] == '\0';
+    if (!isTrailByte && (!last || !platform::IsCharAlpha(static_cast<unsigned char>(*last)))) {
       ch = static_cast<std::uint8_t>(ch - 0x20);
     }
   }

@@ -75,6 +75,11 @@ TEST_F(InputEngineTest, CapitalisationLooksAtWholeDoubleByteCharacters) {
   // A half-width katakana counts as a letter: the letter after it stays lower case.
   Type(listView_, "\xB1" "b");
   EXPECT_EQ(engine_->state().inputText, "\xB1" "b");
+  engine_->ExpireInput();
+  // The hook hands a double-byte character over byte by byte: a trail byte that looks
+  // like a lower-case letter stays as it is (84 70 is the Cyrillic а, 84 50 a different one).
+  Type(listView_, "\x84" "p" "k");
+  EXPECT_EQ(engine_->state().inputText, "\x84" "p" "K");
 }
 
 TEST_F(InputEngineTest, EachAcceptedCharacterBuildsSearchesAndShowsTheTip) {
