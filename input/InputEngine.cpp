@@ -119,7 +119,9 @@ void InputEngine::DeleteLastInputChar() {
 }
 
 void InputEngine::ExpireInput() {
-  state_.lastInputTick = static_cast<std::uint32_t>(-settings_.permissibleInputInterval);
+  // Minus the interval, in the tick count's own unsigned arithmetic (the setting may be
+  // any 32-bit value, -2147483648 included, whose negation would overflow).
+  state_.lastInputTick = 0u - static_cast<std::uint32_t>(settings_.permissibleInputInterval);
   state_.inputEnded = true;
 }
 

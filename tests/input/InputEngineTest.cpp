@@ -400,6 +400,17 @@ TEST_F(InputEngineTest, StartsExpired) {
   EXPECT_EQ(host_.dictionaryLoads, 1) << "the first character after start begins a new input";
 }
 
+TEST_F(InputEngineTest, AnyIntervalTheSettingsReaderAcceptsEndsTheInput) {
+  // The reader saturates to the 32-bit range; the extremes are as valid as any value.
+  for (std::int32_t interval : {INT32_MIN, -1, 0, INT32_MAX}) {
+    settings_.permissibleInputInterval = interval;
+    engine_->ExpireInput();
+    EXPECT_EQ(engine_->state().lastInputTick, 0u - static_cast<std::uint32_t>(interval));
+    Type(listView_, "ka", 1);
+    EXPECT_EQ(engine_->state().inputText, interval == INT32_MAX ? "Ka" : "A") << interval;
+  }
+}
+
 }  // namespace
 
 TEST_F(InputEngineTest, AnEndedInputEndsWhateverTheSystemsUptime) {
