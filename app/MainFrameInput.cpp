@@ -3,7 +3,6 @@
 #include <windows.h>
 
 #include "app/AppMessages.h"
-#include "app/CommandLine.h"
 #include "app/MainFrame.h"
 #include "search/MigemoLoadThread.h"
 #include "search/QueryService.h"
@@ -38,18 +37,8 @@ bool IsOwnThreadText(LPARAM lParam) { return !InSendMessage() && dialog_result::
 }  // namespace
 
 LRESULT MainFrame::OnKeyDown(UINT message, WPARAM wParam, LPARAM lParam) {
-  if (lParam == 0) {
-    // A command (a second start's switch): 1 use, 2 enable, 3 force-enable, 4 tray.
-    switch (wParam) {
-      case kToggleUse: ToggleIsUse(); break;
-      case kToggleEnable: ToggleIsEnable(); break;
-      case kToggleForceEnable: ToggleIsForceEnable(); break;
-      case kRefreshTrayIcon: RefreshTrayIcon(); break;
-      default: break;
-    }
-    return 0;
-  }
-  // Characters typed before this key are queued before it.
+  // A key pressed in a view, or with lParam 0 a second start's command (the engine
+  // carries out both). Characters typed before this key are queued before it.
   if (inputRecvThread_) inputRecvThread_->FetchAndDeliver();
   KeyModifiers modifiers = ModifiersOf(message);
   auto view = static_cast<ViewHandle>(lParam);
