@@ -65,6 +65,7 @@ bool InputEngine::AppendInputChar(std::uint8_t ch, std::uint32_t tick) {
   bool runOut = state_.inputEnded || elapsed > settings_.permissibleInputInterval;
   state_.inputEnded = false;
   if (runOut) {
+    ++state_.inputSerial;
     state_.inputText.clear();
     host_.EnsureDictionaryLoading();
     state_.isMatching = true;

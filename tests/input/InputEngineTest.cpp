@@ -99,10 +99,13 @@ TEST_F(InputEngineTest, IntervalBoundaryExtendsAndOneMoreMillisecondStartsAnew) 
   settings_.permissibleInputInterval = 1000;
   host_.now = 5000;
   engine_->OnInputChar(listView_, 'a', 5000);
+  const std::uint32_t first = engine_->state().inputSerial;
   engine_->OnInputChar(listView_, 'b', 6000);  // exactly the interval: same input
   EXPECT_EQ(engine_->state().inputText, "Ab");
+  EXPECT_EQ(engine_->state().inputSerial, first);
   engine_->OnInputChar(listView_, 'c', 7001);  // one more: a new input
   EXPECT_EQ(engine_->state().inputText, "C");
+  EXPECT_EQ(engine_->state().inputSerial, first + 1) << "its pattern is not the last input's";
   EXPECT_EQ(host_.dictionaryLoads, 2) << "each new input makes sure the dictionary loads";
 }
 
