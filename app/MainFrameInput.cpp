@@ -13,12 +13,6 @@
 
 namespace {
 
-// The reply record of a requester in this process (its address comes in dwData).
-struct QueryReply {
-  char* buffer;
-  std::int32_t capacity;
-};
-
 // How long a reply may wait for the requester's window.
 constexpr UINT kReplyTimeoutMs = 3000;
 
@@ -70,24 +64,21 @@ LRESULT MainFrame::OnSetNisHeader(LPARAM lParam) {
 
 LRESULT MainFrame::OnCopyData(HWND requester, const COPYDATASTRUCT* data) {
   if (data == nullptr) return FALSE;
-  // A reply address in dwData is only usable by a requester of this process: an address
-  // that another process supplied is never written through.
-  if (data->dwData != 0) {
-    DWORD requesterProcess = 0;
-    if (requester == nullptr || GetWindowThreadProcessId(requester, &requesterProcess) == 0 ||
-        requesterProcess != GetCurrentProcessId()) {
-      return FALSE;
-    }
+  // The answer goes back only as WM_COPYDATA to the requester's window. Kanasift never
+  // asks itself, so a reply address in dwData or a requester window of this process
+  // (the sender picks wParam) can only come from another program: refused, nothing is
+  // read or written at an address a sender chose.
+  DWORD requesterProcess = 0;
+  if (data->dwData != 0 || (requester != nullptr && GetWindowThreadProcessId(requester, &requesterProcess) != 0 &&
+                            requesterProcess == GetCurrentProcessId())) {
+    return FALSE;
   }
   std::optional<QueryRequest> request = ParseQueryRequest(data->lpData, data->cbData);
   if (!request || !migemoLoadThread_) return FALSE;
   std::string answer;
   if (!AnswerQuery(*migemoLoadThread_, *request, answer)) return FALSE;  // no dictionary
   RestartDictReleaseTimer();
-  if (data->dwData != 0) {
-    auto* reply = reinterpret_cast<QueryReply*>(data->dwData);
-    FillQueryReply(answer, reply->buffer, reply->capacity);
-  } else if (requester != nullptr && IsWindow(requester)) {
+  if (requester != nullptr && IsWindow(requester)) {
     COPYDATASTRUCT copy{};
     copy.cbData = static_cast<DWORD>(answer.size() + 1);
     copy.lpData = const_cast<char*>(answer.c_str());

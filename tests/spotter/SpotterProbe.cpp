@@ -213,6 +213,14 @@ int RunHostile() {
        static_cast<DWORD>(request.size()));
   Send("reply-address-no-requester", kanasift, nullptr, 0x400000u, request.data(),
        static_cast<DWORD>(request.size()));
+  // Kanasift's own window named as the requester, with a small or a foreign reply
+  // address, or none (the answer would go to Kanasift itself as a new request).
+  Send("kanasift-requester-small-address", kanasift, kanasift, 0x10, request.data(),
+       static_cast<DWORD>(request.size()));
+  Send("kanasift-requester-foreign-address", kanasift, kanasift, reinterpret_cast<ULONG_PTR>(&ours), request.data(),
+       static_cast<DWORD>(request.size()));
+  std::printf("foreign-buffer-own-requester %s\n", buffer);
+  Send("kanasift-requester", kanasift, kanasift, 0, request.data(), static_cast<DWORD>(request.size()));
 
   // Strange requesters: none, a handle that is no window, a window that never answers.
   Send("no-requester", kanasift, nullptr, 0, request.data(), static_cast<DWORD>(request.size()));
