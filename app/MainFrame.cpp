@@ -106,8 +106,9 @@ bool MainFrame::ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, L
       result = OnDestroy();
       return true;
     case WM_ENDSESSION:
-      // Whatever wParam says: a cancelled shutdown also leaves the program unhooked.
-      Tapline::unsetHook();
+      // Only when the session really ends: a cancelled shutdown or logoff (wParam FALSE)
+      // leaves the program as it was.
+      if (wParam) OnEndSession();
       return true;
     default:
       break;
@@ -285,6 +286,13 @@ std::uint32_t MainFrame::LastInputTick() const {
   // An ended input shows as run out, however long the system has been up.
   if (state.inputEnded) return GetTickCount() - static_cast<std::uint32_t>(settings_.permissibleInputInterval) - 1;
   return state.lastInputTick;
+}
+
+void MainFrame::OnEndSession() {
+  // The process ends soon after this returns, without a WM_DESTROY: stop serving keys and
+  // keep what the user typed, as the exit command does.
+  Tapline::unsetHook();
+  SaveHistories();
 }
 
 LRESULT MainFrame::OnDestroy() {

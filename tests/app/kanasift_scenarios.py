@@ -287,12 +287,21 @@ def scenario_main():
         check(not any(l.startswith('setNisHeader') for l in stub_log()[log_before:]),
               'no NIS header reaches the hook library from outside')
 
-    # A cancelled shutdown still removes the hook; the program runs on.
+    # A cancelled shutdown changes nothing; the end of the session removes the hook and
+    # saves both histories (nothing wrote them before).
+    histories = [os.path.join(APP_DIR, name) for name in ('RegexHistory.ini', 'NisHeaderHistory.ini')]
     log_before = len(stub_log())
     rc, _ = probe('send', '0x16', 0, 0)
     check(rc == 0 and window_exists(), 'WM_ENDSESSION(FALSE) leaves the program running')
+    check(not any(os.path.exists(p) for p in histories), 'a cancelled shutdown writes no history')
     if USES_STUB:
-        check('unsetHook' in stub_log()[log_before:], 'WM_ENDSESSION(FALSE) removes the hook')
+        check('unsetHook' not in stub_log()[log_before:], 'WM_ENDSESSION(FALSE) keeps the hook')
+    rc, _ = probe('send', '0x16', 1, 0)
+    check(rc == 0 and all(os.path.exists(p) for p in histories), 'the end of the session saves both histories')
+    if USES_STUB:
+        check('unsetHook' in stub_log()[log_before:], 'the end of the session removes the hook')
+    for path in histories:
+        os.remove(path)
 
     # Exit from the menu: both histories written, exit code 0.
     command(1011)
