@@ -242,6 +242,16 @@ def scenario_main():
     check(rc == 0 and window_exists(), 'an unknown timer id does nothing')
     check(read_ini() == before and len(stub_log()) == log_before, 'nothing changed by them')
 
+    # A creation message from another program: the window was created once, and what it
+    # built stays (the hook library is not configured a second time).
+    log_before = len(stub_log())
+    rc, out = probe('create')
+    check(rc == 0 and out.strip() == b'-1' and window_exists() and icon_shown(),
+          'a second WM_CREATE is refused and the program runs on')
+    if USES_STUB:
+        check(not any(l.startswith('set') for l in stub_log()[log_before:]),
+              'the second WM_CREATE configures nothing again')
+
     # The query service refuses a reply address from another process.
     rc, out = probe('query', 'kaisya', '0x10000')
     check(rc == 0 and out.startswith(b'result=0'), 'a reply address from another process is refused')
@@ -349,6 +359,29 @@ def scenario_failing_lists():
     check(stop(main) == 0, 'and exits with 0')
 
 
+def scenario_hung_first_instance():
+    """A first instance whose thread never answers (KanasiftProbe holding the mutex and a
+    window of Kanasift's class for 40 s): a second start still ends within seconds."""
+    impostor = subprocess.Popen([WINE_ENV, 'run', BUILD, PROBE, 'impostor', '40000'], cwd=APP_DIR,
+                                stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    try:
+        if not check(wait_for(window_exists), 'the stand-in for a hung first instance is up'):
+            return
+        began = time.time()
+        try:
+            code = start().wait(timeout=35)
+        except subprocess.TimeoutExpired:
+            code = None
+        elapsed = time.time() - began
+        check(code == 0 and elapsed < 20, 'a second start gives up on a hung first instance (exit %s after %.1f s)'
+              % (code, elapsed))
+    finally:
+        try:
+            impostor.wait(timeout=60)
+        except subprocess.TimeoutExpired:
+            impostor.kill()
+
+
 def main():
     os.makedirs(SHOTS, exist_ok=True)
     if not os.path.exists(EXE):
@@ -358,6 +391,7 @@ def main():
         scenario_main()
         scenario_hide()
         scenario_failing_lists()
+        scenario_hung_first_instance()
     finally:
         if window_exists():
             probe('post', '0x111', 1011, 0)
