@@ -29,6 +29,17 @@ constexpr DWORD kFrameStyle = 0x06CF0000;
 // WS_EX_APPWINDOW | WS_EX_WINDOWEDGE.
 constexpr DWORD kFrameExStyle = 0x00040100;
 
+constexpr char kSettingsNotSavedText[] =
+    "Kanasift.ini is in a form that Kanasift cannot write (UTF-16 text, for example).\n"
+    "Its settings are used, but changes made while Kanasift runs will not be saved.\n"
+    "Save the file as ANSI (Shift_JIS) text to keep them.";
+
+// True when the system's own profile reader finds sections in the file.
+bool SystemReadsSettingsFile(const std::string& path) {
+  char names[64] = {};
+  return GetPrivateProfileSectionNamesA(names, sizeof(names), path.c_str()) > 0;
+}
+
 }  // namespace
 
 MainFrame* GetMainFrame() {
@@ -195,6 +206,11 @@ LRESULT MainFrame::OnCreate(const CREATESTRUCTA& create) {
   // A settings file that another program held (or that is no text file we can use) was
   // not read: its values were never seen, so this run saves no toggle into it.
   keepSettingsFile_ = portable_profile::IsUnusable(ini.path().c_str());
+  // The system read its settings from it all the same (a UTF-16 file): they are in force,
+  // and the user learns once that no change will be saved.
+  if (keepSettingsFile_ && SystemReadsSettingsFile(ini.path())) {
+    MessageBoxA(nullptr, kSettingsNotSavedText, "Kanasift", MB_OK);
+  }
   // The dictionary loader is only constructed: the dictionary opens on first use.
   migemoLoadThread_ = std::make_unique<MigemoLoadThread>(settings_.dictPath);
 

@@ -10,6 +10,7 @@ to <shots-dir>.
 
 Python standard library only. Prints one line per check and a closing summary.
 """
+import codecs
 import os
 import shutil
 import subprocess
@@ -359,6 +360,28 @@ def scenario_failing_lists():
     check(stop(main) == 0, 'and exits with 0')
 
 
+def scenario_utf16_settings():
+    """A Kanasift.ini saved as UTF-16 (as Notepad may save it): the system reads it, Kanasift
+    cannot write it. Its settings apply, the user is told once that changes will not be
+    saved, and the file keeps its bytes."""
+    clean_folder()
+    data = codecs.BOM_UTF16_LE + '[main]\r\nIsUse=0\r\nDictAliveTime=4000\r\n'.encode('utf-16-le')
+    with open(INI, 'wb') as f:
+        f.write(data)
+    main = start()
+    told = wait_for(lambda: b'will not be saved' in probe('box', 'Kanasift')[1], 15)
+    check(told, 'a UTF-16 Kanasift.ini: a box says that changes will not be saved')
+    probe('close-box', 'Kanasift')
+    check(wait_for(icon_shown, 10), 'the program runs on')
+    if USES_STUB:
+        check('setIsUse 0' in stub_log(), 'the settings of the UTF-16 file are in force (IsUse=0)')
+    command(1003)
+    command(1000)
+    check(read_ini() == data, 'toggles leave the UTF-16 file as it is')
+    check(probe('box', 'Kanasift')[0] != 0, 'the user is told once')
+    check(stop(main) == 0, 'and exits with 0')
+
+
 def scenario_hung_first_instance():
     """A first instance whose thread never answers (KanasiftProbe holding the mutex and a
     window of Kanasift's class for 40 s): a second start still ends within seconds."""
@@ -391,6 +414,7 @@ def main():
         scenario_main()
         scenario_hide()
         scenario_failing_lists()
+        scenario_utf16_settings()
         scenario_hung_first_instance()
     finally:
         if window_exists():
