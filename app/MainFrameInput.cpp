@@ -23,11 +23,6 @@ KeyModifiers ModifiersOf(UINT message) {
   return KeyModifiers::None;
 }
 
-// Text handed over by pointer in lParam is only trusted while one of our input dialogs
-// is sending it: InSendMessage() alone cannot tell a same-thread send from a posted
-// message that a modal loop dispatches without our message filter.
-bool IsOwnThreadText(LPARAM lParam) { return !InSendMessage() && dialog_result::IsTextBeingSent(lParam); }
-
 }  // namespace
 
 LRESULT MainFrame::OnKeyDown(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -46,7 +41,8 @@ LRESULT MainFrame::OnKeyDown(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 LRESULT MainFrame::OnSearchWithRegex(WPARAM, LPARAM lParam) {
-  if (!IsOwnThreadText(lParam)) return 0;
+  // Text handed over by pointer is only read during one of our dialogs' own sends.
+  if (!dialog_result::IsOwnDialogResult(lParam)) return 0;
   std::string text(reinterpret_cast<const char*>(lParam));  // valid only during this call
   const std::uint32_t moment = MessageMoment();
   inputQueue_.Push([this, text] {
@@ -57,7 +53,8 @@ LRESULT MainFrame::OnSearchWithRegex(WPARAM, LPARAM lParam) {
 }
 
 LRESULT MainFrame::OnSetNisHeader(LPARAM lParam) {
-  if (!IsOwnThreadText(lParam)) return 0;
+  // Text handed over by pointer is only read during one of our dialogs' own sends.
+  if (!dialog_result::IsOwnDialogResult(lParam)) return 0;
   Tapline::setNisHeader(reinterpret_cast<const char*>(lParam));
   return 0;
 }
