@@ -193,7 +193,9 @@ def scenario_main():
     command(1010)
     check(wait_for(lambda: not icon_shown(), 5), 'command 1010 removes the icon')
     check(run_second() == 0 and wait_for(icon_shown, 5), 'a second start brings the icon back')
-    check(run_second('/hide') == 0 and icon_shown(), 'a second start with /hide shows the icon too')
+    command(1010)
+    check(wait_for(lambda: not icon_shown(), 5), 'command 1010 removes it again')
+    check(run_second('/hide') == 0 and wait_for(icon_shown, 5), 'a second start with /hide brings it back too')
 
     # Toggles through a second start.
     before = read_ini()
@@ -233,15 +235,19 @@ def scenario_main():
         check(rc == 0 and flipped and unchanged and other_lines(after) == other_lines(before),
               'command %d flips %s and rewrites only the seven lines' % (cmd_id, key))
 
-    # Messages that are not ours.
+    # Commands: the notification code (high word) is not examined; ids outside 1000-1011
+    # are not ours and change nothing (no setting, no call into the hook library, no box).
+    old = ini_values(read_ini()).get('IsCheckBySpace')
+    command((1 << 16) | 1006)
+    check(ini_values(read_ini()).get('IsCheckBySpace') not in (old, None),
+          'command 1006 with notification code 1 still toggles')
+    command((1 << 16) | 1006)
     before = read_ini()
     log_before = len(stub_log())
-    for cmd_id in (999, 1012):
-        rc, out = command(cmd_id)
-        check(rc == 0 and out.strip() == b'0', 'WM_COMMAND %d goes to default handling' % cmd_id)
-    rc, _ = probe('send', '0x113', 77, 0)
-    check(rc == 0 and window_exists(), 'an unknown timer id does nothing')
-    check(read_ini() == before and len(stub_log()) == log_before, 'nothing changed by them')
+    for cmd_id in (999, 1012, (1 << 16) | 999):
+        command(cmd_id)
+    check(read_ini() == before and len(stub_log()) == log_before and probe('box', 'Kanasift')[0] != 0
+          and window_exists() and icon_shown(), 'WM_COMMAND 999 and 1012 change nothing')
 
     # A creation message from another program: the window was created once, and what it
     # built stays (the hook library is not configured a second time).
@@ -360,6 +366,51 @@ def scenario_failing_lists():
     check(stop(main) == 0, 'and exits with 0')
 
 
+def scenario_dictionary_release():
+    """The dictionary's idle release (timer 0): closed DictAliveTime after its last use,
+    opened again by the next one; timers of other ids leave it open; with IsKeepAliveDict
+    it stays open. The dictionary file is replaced while Kanasift runs, so the answer
+    tells which one is open: only a dictionary opened afterwards knows the new word."""
+    clean_folder()
+    dict_dir = os.path.join(APP_DIR, 'dict')
+    shutil.rmtree(dict_dir, ignore_errors=True)
+    shutil.copytree(os.path.join(BUILD, 'dist', 'dict'), dict_dir)
+    dict_file = os.path.join(dict_dir, 'migemo-dict')
+    with open(dict_file, 'rb') as f:
+        full = f.read()
+    kaisha, other = '会社'.encode('cp932'), '怪写'.encode('cp932')
+    with open(INI, 'wb') as f:
+        f.write(('[main]\r\nDictAliveTime=8000\r\nDictPath=Z:%s\r\n' % dict_file.replace('/', '\\')).encode('cp932'))
+
+    def answer():
+        return probe('query', 'kaisya')[1]
+
+    def replace_dictionary(data):
+        with open(dict_file, 'wb') as f:
+            f.write(data)
+
+    main = start()
+    try:
+        if not check(wait_for(window_exists), 'Kanasift starts with a dictionary of its own'):
+            return
+        check(kaisha in answer(), 'the first query opens the dictionary')
+        replace_dictionary('かいしゃ\t怪写\n'.encode('cp932'))
+        for timer in (3, 77):
+            probe('send', '0x113', timer, 0)
+        out = answer()
+        check(kaisha in out and other not in out, 'timers 3 and 77 leave the dictionary open')
+        time.sleep(10)
+        out = answer()
+        check(other in out and kaisha not in out,
+              'DictAliveTime after its last use the dictionary is closed; the next query opens it again')
+        command(1002)  # IsKeepAliveDict on
+        replace_dictionary(full)
+        time.sleep(10)
+        check(other in answer(), 'with IsKeepAliveDict the dictionary stays open')
+    finally:
+        check(stop(main) == 0, 'and exits with 0')
+
+
 def scenario_utf16_settings():
     """A Kanasift.ini saved as UTF-16 (as Notepad may save it): the system reads it, Kanasift
     cannot write it. Its settings apply, the user is told once that changes will not be
@@ -414,6 +465,7 @@ def main():
         scenario_main()
         scenario_hide()
         scenario_failing_lists()
+        scenario_dictionary_release()
         scenario_utf16_settings()
         scenario_hung_first_instance()
     finally:
