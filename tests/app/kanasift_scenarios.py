@@ -318,7 +318,8 @@ def scenario_main():
     if USES_STUB:
         check('unsetHook' in stub_log()[log_before:], 'the end of the session removes the hook')
     for path in histories:
-        os.remove(path)
+        if os.path.exists(path):
+            os.remove(path)
 
     # Exit from the menu: both histories written, exit code 0.
     command(1011)
