@@ -8,8 +8,8 @@
 #include "app/AppMessages.h"
 #include "app/CoreSearchService.h"
 #include "app/TaplineInputSource.h"
-#include "app/framework/AppModule.h"
 #include "app/resources/ResourceIds.h"
+#include "framework/AppModule.h"
 #include "platform/PortableProfile.h"
 #include "search/MigemoLoadThread.h"
 #include "settings/Shortcuts.h"
@@ -28,6 +28,17 @@ MainFrame* theMainFrame = nullptr;
 constexpr DWORD kFrameStyle = 0x06CF0000;
 // WS_EX_APPWINDOW | WS_EX_WINDOWEDGE.
 constexpr DWORD kFrameExStyle = 0x00040100;
+
+constexpr char kSettingsNotSavedText[] =
+    "Kanasift.ini is in a form that Kanasift cannot write (UTF-16 text, for example).\n"
+    "Its settings are used, but changes made while Kanasift runs will not be saved.\n"
+    "Save the file as ANSI (Shift_JIS) text to keep them.";
+
+// True when the system's own profile reader finds sections in the file.
+bool SystemReadsSettingsFile(const std::string& path) {
+  char names[64] = {};
+  return GetPrivateProfileSectionNamesA(names, sizeof(names), path.c_str()) > 0;
+}
 
 }  // namespace
 
@@ -106,8 +117,9 @@ bool MainFrame::ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, L
       result = OnDestroy();
       return true;
     case WM_ENDSESSION:
-      // Whatever wParam says: a cancelled shutdown also leaves the program unhooked.
-      Tapline::unsetHook();
+      // Only when the session really ends: a cancelled shutdown or logoff (wParam FALSE)
+      // leaves the program as it was.
+      if (wParam) OnEndSession();
       return true;
     default:
       break;
@@ -194,6 +206,11 @@ LRESULT MainFrame::OnCreate(const CREATESTRUCTA& create) {
   // A settings file that another program held (or that is no text file we can use) was
   // not read: its values were never seen, so this run saves no toggle into it.
   keepSettingsFile_ = portable_profile::IsUnusable(ini.path().c_str());
+  // The system read its settings from it all the same (a UTF-16 file): they are in force,
+  // and the user learns once that no change will be saved.
+  if (keepSettingsFile_ && SystemReadsSettingsFile(ini.path())) {
+    MessageBoxA(nullptr, kSettingsNotSavedText, "Kanasift", MB_OK);
+  }
   // The dictionary loader is only constructed: the dictionary opens on first use.
   migemoLoadThread_ = std::make_unique<MigemoLoadThread>(settings_.dictPath);
 
@@ -285,6 +302,13 @@ std::uint32_t MainFrame::LastInputTick() const {
   // An ended input shows as run out, however long the system has been up.
   if (state.inputEnded) return GetTickCount() - static_cast<std::uint32_t>(settings_.permissibleInputInterval) - 1;
   return state.lastInputTick;
+}
+
+void MainFrame::OnEndSession() {
+  // The process ends soon after this returns, without a WM_DESTROY: stop serving keys and
+  // keep what the user typed, as the exit command does.
+  Tapline::unsetHook();
+  SaveHistories();
 }
 
 LRESULT MainFrame::OnDestroy() {

@@ -14,8 +14,8 @@
 
 #include "app/TrayIcon.h"
 #include "app/TrayState.h"
-#include "app/framework/FrameWindow.h"
-#include "app/framework/MessageLoop.h"
+#include "framework/FrameWindow.h"
+#include "framework/MessageLoop.h"
 #include "input/InputEngine.h"
 #include "input/InputHost.h"
 #include "input/InputQueue.h"
@@ -96,6 +96,8 @@ class MainFrame : public FrameWindow, public MessageFilter, public InputHost {
  private:
   LRESULT OnCreate(const CREATESTRUCTA& create);
   LRESULT OnDestroy();
+  // The session ends (WM_ENDSESSION with wParam TRUE): hook removed, histories saved.
+  void OnEndSession();
   LRESULT OnTimer(UINT_PTR id);
   LRESULT OnTrayNotify(LPARAM lParam);
   LRESULT OnTaskbarCreated();
@@ -115,6 +117,8 @@ class MainFrame : public FrameWindow, public MessageFilter, public InputHost {
   static std::uint32_t MessageMoment();
   void ShowVersion();
   void ShowShortcutList();
+  // Both dialogs' histories to their files (the exit command, the end of the session).
+  void SaveHistories();
   void ExitProgram();
   TrayStateInputs CurrentTrayState() const;
 

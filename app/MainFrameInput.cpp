@@ -3,7 +3,6 @@
 #include <windows.h>
 
 #include "app/AppMessages.h"
-#include "app/CommandLine.h"
 #include "app/MainFrame.h"
 #include "search/MigemoLoadThread.h"
 #include "search/QueryService.h"
@@ -13,12 +12,6 @@
 #include "ui/InputTooltip.h"
 
 namespace {
-
-// The reply record of a requester in this process (its address comes in dwData).
-struct QueryReply {
-  char* buffer;
-  std::int32_t capacity;
-};
 
 // How long a reply may wait for the requester's window.
 constexpr UINT kReplyTimeoutMs = 3000;
@@ -30,26 +23,11 @@ KeyModifiers ModifiersOf(UINT message) {
   return KeyModifiers::None;
 }
 
-// Text handed over by pointer in lParam is only trusted while one of our input dialogs
-// is sending it: InSendMessage() alone cannot tell a same-thread send from a posted
-// message that a modal loop dispatches without our message filter.
-bool IsOwnThreadText(LPARAM lParam) { return !InSendMessage() && dialog_result::IsTextBeingSent(lParam); }
-
 }  // namespace
 
 LRESULT MainFrame::OnKeyDown(UINT message, WPARAM wParam, LPARAM lParam) {
-  if (lParam == 0) {
-    // A command (a second start's switch): 1 use, 2 enable, 3 force-enable, 4 tray.
-    switch (wParam) {
-      case kToggleUse: ToggleIsUse(); break;
-      case kToggleEnable: ToggleIsEnable(); break;
-      case kToggleForceEnable: ToggleIsForceEnable(); break;
-      case kRefreshTrayIcon: RefreshTrayIcon(); break;
-      default: break;
-    }
-    return 0;
-  }
-  // Characters typed before this key are queued before it.
+  // A key pressed in a view, or with lParam 0 a second start's command (the engine
+  // carries out both). Characters typed before this key are queued before it.
   if (inputRecvThread_) inputRecvThread_->FetchAndDeliver();
   KeyModifiers modifiers = ModifiersOf(message);
   auto view = static_cast<ViewHandle>(lParam);
@@ -63,7 +41,8 @@ LRESULT MainFrame::OnKeyDown(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 LRESULT MainFrame::OnSearchWithRegex(WPARAM, LPARAM lParam) {
-  if (!IsOwnThreadText(lParam)) return 0;
+  // Text handed over by pointer is only read during one of our dialogs' own sends.
+  if (!dialog_result::IsOwnDialogResult(lParam)) return 0;
   std::string text(reinterpret_cast<const char*>(lParam));  // valid only during this call
   const std::uint32_t moment = MessageMoment();
   inputQueue_.Push([this, text] {
@@ -74,31 +53,29 @@ LRESULT MainFrame::OnSearchWithRegex(WPARAM, LPARAM lParam) {
 }
 
 LRESULT MainFrame::OnSetNisHeader(LPARAM lParam) {
-  if (!IsOwnThreadText(lParam)) return 0;
+  // Text handed over by pointer is only read during one of our dialogs' own sends.
+  if (!dialog_result::IsOwnDialogResult(lParam)) return 0;
   Tapline::setNisHeader(reinterpret_cast<const char*>(lParam));
   return 0;
 }
 
 LRESULT MainFrame::OnCopyData(HWND requester, const COPYDATASTRUCT* data) {
   if (data == nullptr) return FALSE;
-  // A reply address in dwData is only usable by a requester of this process: an address
-  // that another process supplied is never written through.
-  if (data->dwData != 0) {
-    DWORD requesterProcess = 0;
-    if (requester == nullptr || GetWindowThreadProcessId(requester, &requesterProcess) == 0 ||
-        requesterProcess != GetCurrentProcessId()) {
-      return FALSE;
-    }
+  // The answer goes back only as WM_COPYDATA to the requester's window. Kanasift never
+  // asks itself, so a reply address in dwData or a requester window of this process
+  // (the sender picks wParam) can only come from another program: refused, nothing is
+  // read or written at an address a sender chose.
+  DWORD requesterProcess = 0;
+  if (data->dwData != 0 || (requester != nullptr && GetWindowThreadProcessId(requester, &requesterProcess) != 0 &&
+                            requesterProcess == GetCurrentProcessId())) {
+    return FALSE;
   }
   std::optional<QueryRequest> request = ParseQueryRequest(data->lpData, data->cbData);
   if (!request || !migemoLoadThread_) return FALSE;
   std::string answer;
   if (!AnswerQuery(*migemoLoadThread_, *request, answer)) return FALSE;  // no dictionary
   RestartDictReleaseTimer();
-  if (data->dwData != 0) {
-    auto* reply = reinterpret_cast<QueryReply*>(data->dwData);
-    FillQueryReply(answer, reply->buffer, reply->capacity);
-  } else if (requester != nullptr && IsWindow(requester)) {
+  if (requester != nullptr && IsWindow(requester)) {
     COPYDATASTRUCT copy{};
     copy.cbData = static_cast<DWORD>(answer.size() + 1);
     copy.lpData = const_cast<char*>(answer.c_str());

@@ -3,8 +3,8 @@
 #include <shellapi.h>
 
 #include "app/MainFrame.h"
-#include "app/framework/AppModule.h"
 #include "app/resources/ResourceIds.h"
+#include "framework/AppModule.h"
 #include "settings/Shortcuts.h"
 #include "settings/TaskTrayAppIniFile.h"
 #include "tapline/Tapline.h"
@@ -120,9 +120,13 @@ void MainFrame::ShowShortcutList() {
   MessageBoxA(hwnd(), text.c_str(), "Kanasift", MB_OK);
 }
 
-void MainFrame::ExitProgram() {
+void MainFrame::SaveHistories() {
   if (regexDialog_) regexDialog_->SaveHistory();
   if (nisHeaderDialog_) nisHeaderDialog_->SaveHistory();
+}
+
+void MainFrame::ExitProgram() {
+  SaveHistories();
   PostMessageA(hwnd(), WM_CLOSE, 0, 0);
 }
 

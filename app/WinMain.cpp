@@ -7,12 +7,16 @@
 #include "app/AppMessages.h"
 #include "app/CommandLine.h"
 #include "app/MainFrame.h"
-#include "app/framework/AppModule.h"
-#include "app/framework/MessageLoop.h"
+#include "framework/AppModule.h"
+#include "framework/MessageLoop.h"
 #include "platform/Win32Handles.h"
 #include "tapline/Tapline.h"
 
 namespace {
+
+// How long a second start waits for the running instance to show its icon: a first
+// instance that hangs must not hang every later start with it.
+constexpr UINT kShowIconTimeoutMs = 5000;
 
 // The instance mutex when this is the first instance; otherwise null, after asking the
 // running instance to show its tray icon.
@@ -24,7 +28,8 @@ UniqueKernelHandle CreateInstanceMutex() {
   }
   if (GetLastError() == ERROR_ALREADY_EXISTS) {
     if (HWND running = FindWindowA(KANASIFT_WINDOW_CLASS, nullptr)) {
-      SendMessageA(running, UM_SHOW_TRAY_ICON, 0, 0);
+      DWORD_PTR ignored = 0;
+      SendMessageTimeoutA(running, UM_SHOW_TRAY_ICON, 0, 0, SMTO_ABORTIFHUNG, kShowIconTimeoutMs, &ignored);
     }
     return {};
   }

@@ -65,6 +65,7 @@ bool InputEngine::AppendInputChar(std::uint8_t ch, std::uint32_t tick) {
   bool runOut = state_.inputEnded || elapsed > settings_.permissibleInputInterval;
   state_.inputEnded = false;
   if (runOut) {
+    ++state_.inputSerial;
     state_.inputText.clear();
     host_.EnsureDictionaryLoading();
     state_.isMatching = true;
@@ -73,9 +74,12 @@ bool InputEngine::AppendInputChar(std::uint8_t ch, std::uint32_t tick) {
   if (HandleSpecialChar(ch, runOut)) return false;
   if (!state_.isMatching) return true;
 
+  // A letter after a non-letter begins a new segment in upper case. A byte that follows
+  // a lone lead byte is that character's trail byte, never a letter of its own.
   if (platform::IsCharAlpha(ch) && platform::IsCharLower(ch)) {
     const char* last = LastCharacter(state_.inputText);
-    if (!last || !platform::IsCharAlpha(static_cast<unsigned char>(*last))) {
+    const bool isTrailByte = last && platform::IsLeadByte(static_cast<unsigned char>(*last)) && last[1] == '\0';
+    if (!isTrailByte && (!last || !platform::IsCharAlpha(static_cast<unsigned char>(*last)))) {
       ch = static_cast<std::uint8_t>(ch - 0x20);
     }
   }
@@ -116,7 +120,9 @@ void InputEngine::DeleteLastInputChar() {
 }
 
 void InputEngine::ExpireInput() {
-  state_.lastInputTick = static_cast<std::uint32_t>(-settings_.permissibleInputInterval);
+  // Minus the interval, in the tick count's own unsigned arithmetic (the setting may be
+  // any 32-bit value, -2147483648 included, whose negation would overflow).
+  state_.lastInputTick = 0u - static_cast<std::uint32_t>(settings_.permissibleInputInterval);
   state_.inputEnded = true;
 }
 
@@ -131,14 +137,8 @@ bool InputEngine::TargetHasCheckBoxes() {
 
 int InputEngine::FindShortcut(std::uintptr_t key, bool ctrl, bool alt) const {
   for (int index : kShortcutTestOrder) {
-    const Shortcut& s = shortcuts_[static_cast<std::size_t>(index)];
-    // '!' marks a command without a shortcut; as a key code it would be Page Up.
-    if (s.key == kUnassignedKey) continue;
-    // The key byte compares as a signed value: a record of 0x80 or more never matches.
-    auto recordKey = static_cast<std::intptr_t>(static_cast<std::int8_t>(s.key));
-    if (recordKey == static_cast<std::intptr_t>(key) && (s.alt != 0) == alt && (s.ctrl != 0) == ctrl) {
-      return index;
-    }
+    // The hook's own rule: a key it took for a command always finds that command here.
+    if (ShortcutMatches(shortcuts_[static_cast<std::size_t>(index)], key, ctrl, alt)) return index;
   }
   return -1;
 }

@@ -3,22 +3,24 @@
 KThreadBase::KThreadBase() = default;
 
 KThreadBase::~KThreadBase() {
-  bool running;
-  {
-    std::lock_guard<std::mutex> lock(threadLock_);
-    running = thread_.Joinable();
-  }
-  if (running) Stop(platform::kInfinite);
-  // The run has finished (or never started); wait for the thread itself to leave Run so
-  // that it no longer touches this object, then let the handle go.
+  Stop(platform::kInfinite);
+  // The run has finished (or never started): the worker may still be returning from
+  // Run; wait for it, so that nothing of this object is touched after it is gone.
   std::lock_guard<std::mutex> lock(threadLock_);
+  JoinFinishedThread();
+}
+
+void KThreadBase::JoinFinishedThread() {
   thread_.Join();
   thread_.Release();
 }
 
 bool KThreadBase::Start() {
   std::lock_guard<std::mutex> lock(threadLock_);
-  if (thread_.Joinable()) return false;
+  if (thread_.Joinable()) {
+    if (IsRunning()) return false;
+    JoinFinishedThread();  // the previous run's worker, past its Finish
+  }
   stopEvent.Reset();
   finishedEvent.Reset();
   if (!thread_.Start([this] { return Run(); })) return false;
@@ -29,7 +31,7 @@ bool KThreadBase::Start() {
 bool KThreadBase::Stop(std::uint32_t timeoutMs) {
   {
     std::lock_guard<std::mutex> lock(threadLock_);
-    if (!thread_.Joinable()) return true;
+    if (!thread_.Joinable() || !IsRunning()) return true;
   }
   stopEvent.Set();
   return finishedEvent.Wait(timeoutMs);
@@ -40,8 +42,9 @@ bool KThreadBase::IsRunning() { return !finishedEvent.Wait(0); }
 void KThreadBase::Finish() {
   {
     std::lock_guard<std::mutex> lock(threadLock_);
-    thread_.Release();  // the thread runs on to its end and cleans up after itself
     threadId_ = 0;
   }
+  // The worker's last touch of this object: from here on the owner may start the next
+  // run or destroy the object; either first waits for this thread to end.
   finishedEvent.Set();
 }

@@ -29,15 +29,20 @@ class KThreadBase {
  protected:
   // The thread's body; every implementation ends with Finish().
   virtual std::uint32_t Run() = 0;
-  // Called by Run as its last step, on the worker thread.
+  // Called by Run as its last step, on the worker thread: after it, the run counts as
+  // finished and the worker must not touch the object any more.
   void Finish();
 
   platform::Event stopEvent{true, false};
   platform::Event finishedEvent{true, true};
 
  private:
-  // Guards the thread object: Finish (worker) and Start/Stop/destructor (owner) agree
-  // through it on who releases the handle, so it is released exactly once.
+  // Waits for the worker of a finished run to end and lets its handle go (lock held).
+  void JoinFinishedThread();
+
+  // Guards the thread object. The owner alone releases the thread's handle, and only
+  // after the thread has ended: the next Start and the destructor wait for the worker
+  // of a finished run, so no worker ever outlives the object or marks a later run.
   std::mutex threadLock_;
   platform::Thread thread_;
   std::atomic<std::uint32_t> threadId_{0};

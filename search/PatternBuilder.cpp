@@ -10,6 +10,7 @@ PatternBuilder::PatternBuilder(Dictionary& dictionary, UserNotifier& notifier)
 void PatternBuilder::BuildPattern(const InputState& state, const SearchOptions& options) {
   if (!state.isMatching) return;
   if (static_cast<long long>(state.inputText.size()) < options.kanafyLength) return;
+  ForgetOtherInputsPattern(state);
 
   std::string query = state.inputText;
   if (options.isUsePartialMatch && !query.empty() && query[0] == '^') query.erase(0, 1);
@@ -21,12 +22,15 @@ void PatternBuilder::BuildPattern(const InputState& state, const SearchOptions& 
     ReportMigemoFailure(state.targetView);
     return;
   }
-  if (answer->empty()) return;  // Migemo had no answer: no new pattern
+  // Migemo had no expansion for the text: no new pattern. The empty query has the empty
+  // expression.
+  if (answer->empty() && !query.empty()) return;
   CompilePattern(*answer, state, options);
 }
 
 bool PatternBuilder::CompilePattern(const std::string& text, const InputState& state,
                                     const SearchOptions& options) {
+  ForgetOtherInputsPattern(state);
   std::string source;
   if (options.isUsePartialMatch && (state.inputText.empty() || state.inputText[0] != '^')) {
     source = ".*";
@@ -57,10 +61,17 @@ void PatternBuilder::SetRegexInput(const std::string& regex, InputState& state,
                                    const SearchOptions& options) {
   std::string wrapped = "(" + regex + ")";
   state.inputText = "Regex" + wrapped;
+  ++state.inputSerial;
   state.lastInputTick = 0;
   state.inputEnded = true;  // the next typed character starts a new input
   state.isMatching = true;
   CompilePattern(wrapped, state, options);
+}
+
+void PatternBuilder::ForgetOtherInputsPattern(const InputState& state) {
+  if (patternInput_ == state.inputSerial) return;
+  pattern_ = SearchPattern();
+  patternInput_ = state.inputSerial;
 }
 
 void PatternBuilder::ReportMigemoFailure(ViewHandle owner) {

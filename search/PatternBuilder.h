@@ -10,6 +10,7 @@
 //   dialog R                "((" R "))"    partial: ".*((" R "))"
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "search/Dictionary.h"
@@ -27,16 +28,23 @@ class PatternBuilder {
 
   // Rebuilds the pattern from state.inputText once it has options.kanafyLength bytes
   // (compared as signed numbers). Nothing while state.isMatching is clear. Without a
-  // usable dictionary the user is told, one box at a time, and the pattern stays.
+  // usable dictionary the user is told, one box at a time. An empty query (a lone "^" in
+  // partial mode) gives the empty expression: every name is a candidate, as for an
+  // empty input matched literally.
+  //
+  // A pattern serves only the input it was built for (state.inputSerial): when a new
+  // input gets none of its own (no dictionary, no answer, an expression that does not
+  // compile), it has none and matches nothing, never with an earlier input's pattern.
+  // Within one input, the last pattern built stays in force.
   void BuildPattern(const InputState& state, const SearchOptions& options);
 
   // Wraps `text` (".*" in front in partial mode unless the input begins with "^"),
   // widens and compiles it. On success it replaces the pattern; a compilation error is
-  // reported to the user and the previous pattern stays in force.
+  // reported to the user.
   bool CompilePattern(const std::string& text, const InputState& state, const SearchOptions& options);
 
   // Makes a regular expression typed in the input dialog the current input ("Regex("
-  // regex ")") and compiles it.
+  // regex ")", a new input) and compiles it.
   void SetRegexInput(const std::string& regex, InputState& state, const SearchOptions& options);
 
   SearchPattern& pattern() { return pattern_; }
@@ -44,9 +52,12 @@ class PatternBuilder {
 
  private:
   void ReportMigemoFailure(ViewHandle owner);
+  // Drops the pattern when it was built for another input than the state's.
+  void ForgetOtherInputsPattern(const InputState& state);
 
   Dictionary& dictionary_;
   UserNotifier& notifier_;
   SearchPattern pattern_;
+  std::uint32_t patternInput_ = 0;  // the inputSerial the pattern was built for
   bool migemoFailureShown_ = false;  // the failure box is on screen
 };

@@ -1,7 +1,6 @@
 #include "search/QueryService.h"
 
 #include <cstring>
-#include <limits>
 
 #include "search/EscapeChars.h"
 
@@ -31,15 +30,4 @@ bool AnswerQuery(Dictionary& dictionary, const QueryRequest& request, std::strin
   if (!result) return false;
   answer = std::move(*result);
   return true;
-}
-
-void FillQueryReply(const std::string& answer, char* buffer, std::int32_t& capacity) {
-  std::int32_t room = buffer ? capacity : 0;
-  if (room > 0 && answer.size() < static_cast<std::size_t>(room)) {
-    std::memcpy(buffer, answer.c_str(), answer.size() + 1);
-    return;
-  }
-  constexpr std::size_t kMax = static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max());
-  capacity = static_cast<std::int32_t>(answer.size() < kMax ? answer.size() : kMax);
-  if (room > 0) buffer[0] = '\0';
 }

@@ -1,6 +1,6 @@
 // The platform-free core of the Migemo query service that other programs reach through
-// WM_COPYDATA: checking the request's bytes, asking the dictionary, and filling a reply
-// buffer. The Win32 handler decides whom to trust and how to deliver the answer.
+// WM_COPYDATA: checking the request's bytes and asking the dictionary. The Win32 handler
+// decides whom to trust and delivers the answer.
 //
 // A request is the query, a NUL, then the escape set for this query and a NUL (an empty
 // escape set escapes nothing). A request that ends right after the query's NUL uses the
@@ -8,7 +8,6 @@
 #pragma once
 
 #include <cstddef>
-#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -31,9 +30,3 @@ std::optional<QueryRequest> ParseQueryRequest(const void* data, std::size_t size
 // Asks the dictionary (which may load it first). False when no usable dictionary could
 // be opened; an answer Migemo does not give (an empty query) is the empty text.
 bool AnswerQuery(Dictionary& dictionary, const QueryRequest& request, std::string& answer);
-
-// The reply through a caller's buffer: when the answer (without NUL) is shorter than
-// `capacity`, it is copied with its NUL; otherwise `capacity` receives the answer's
-// length and the buffer becomes the empty string (when it has room for the NUL), so the
-// caller can ask again with a larger buffer.
-void FillQueryReply(const std::string& answer, char* buffer, std::int32_t& capacity);

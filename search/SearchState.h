@@ -16,6 +16,9 @@ struct InputState {
   // past, it reads as recent again once the system's tick count passes 2^31 (after
   // 24.9 days), across the 32-bit wrap-around.
   bool inputEnded = true;
+  // Counts the inputs: each new one (a run-out, a dialog search) gets the next number.
+  // A pattern serves only the input it was built for.
+  std::uint32_t inputSerial = 0;
   ViewHandle targetView = 0;        // the view the input goes to
   ViewHandle previousTargetView = 0;
   bool isMatching = true;           // cleared by an expanded search that found nothing

@@ -5,8 +5,7 @@ namespace tapline {
 namespace {
 
 bool Matches(const Shortcut& shortcut, const KeyPress& key) {
-  if (shortcut.key == kUnassignedKey || shortcut.key != key.virtualKey) return false;
-  return (shortcut.ctrl != 0) == key.ctrl && (shortcut.alt != 0) == key.alt;
+  return ShortcutMatches(shortcut, key.virtualKey, key.ctrl, key.alt);
 }
 
 bool IsSortRecord(int index, SortKind& kind) {

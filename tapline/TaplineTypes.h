@@ -16,6 +16,16 @@ constexpr int SHORTCUT_COUNT = 13;
 constexpr int INPUT_BATCH_MAX = 256;
 constexpr std::uint8_t kUnassignedKey = '!';
 
+// Whether a key with these modifiers is the record's shortcut: the one rule of the hook,
+// which takes the key, and of Kanasift, which carries the command out. The key byte is
+// a virtual-key code, 0x80 and above included (half-width katakana in the settings file
+// name OEM keys); '!' marks a record without a shortcut and never matches; Ctrl and Alt
+// must be held exactly as the record says.
+constexpr bool ShortcutMatches(const Shortcut& shortcut, std::uintptr_t virtualKey, bool ctrl, bool alt) {
+  return shortcut.key != kUnassignedKey && virtualKey == shortcut.key && (shortcut.ctrl != 0) == ctrl &&
+         (shortcut.alt != 0) == alt;
+}
+
 // Indices of the shortcut records, in the order of the [key] section.
 enum ShortcutIndex : int {
   kToggleEnableState = 0,

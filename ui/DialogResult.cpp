@@ -14,4 +14,6 @@ bool IsTextBeingSent(LPARAM lParam) {
   return lParam != 0 && reinterpret_cast<const char*>(lParam) == textBeingSent;
 }
 
+bool IsOwnDialogResult(LPARAM lParam) { return !InSendMessage() && IsTextBeingSent(lParam); }
+
 }  // namespace dialog_result

@@ -24,4 +24,11 @@ class ScopedSend {
 // True when `lParam` is the text of a send in progress on this thread.
 bool IsTextBeingSent(LPARAM lParam);
 
+// The owner's check for a dialog's result message, in its window procedure: the message
+// is the dialog's own send on this thread. InSendMessage() alone cannot tell a
+// same-thread send from a posted message that a modal loop dispatches without the
+// owner's message filter; the text mark alone cannot tell it from a send of another
+// thread or process that names the same address.
+bool IsOwnDialogResult(LPARAM lParam);
+
 }  // namespace dialog_result

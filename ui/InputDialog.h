@@ -11,8 +11,8 @@
 #include <memory>
 #include <string>
 
-#include "app/framework/MessageLoop.h"
-#include "app/framework/ModelessDialog.h"
+#include "framework/MessageLoop.h"
+#include "framework/ModelessDialog.h"
 #include "platform/Win32Handles.h"
 #include "ui/InputDialogIds.h"
 #include "ui/InputHistory.h"

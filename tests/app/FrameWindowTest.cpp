@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/framework/FrameWindow.h"
+#include "framework/FrameWindow.h"
 
 namespace {
 

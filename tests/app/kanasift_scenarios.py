@@ -10,6 +10,7 @@ to <shots-dir>.
 
 Python standard library only. Prints one line per check and a closing summary.
 """
+import codecs
 import os
 import shutil
 import subprocess
@@ -192,7 +193,9 @@ def scenario_main():
     command(1010)
     check(wait_for(lambda: not icon_shown(), 5), 'command 1010 removes the icon')
     check(run_second() == 0 and wait_for(icon_shown, 5), 'a second start brings the icon back')
-    check(run_second('/hide') == 0 and icon_shown(), 'a second start with /hide shows the icon too')
+    command(1010)
+    check(wait_for(lambda: not icon_shown(), 5), 'command 1010 removes it again')
+    check(run_second('/hide') == 0 and wait_for(icon_shown, 5), 'a second start with /hide brings it back too')
 
     # Toggles through a second start.
     before = read_ini()
@@ -232,15 +235,29 @@ def scenario_main():
         check(rc == 0 and flipped and unchanged and other_lines(after) == other_lines(before),
               'command %d flips %s and rewrites only the seven lines' % (cmd_id, key))
 
-    # Messages that are not ours.
+    # Commands: the notification code (high word) is not examined; ids outside 1000-1011
+    # are not ours and change nothing (no setting, no call into the hook library, no box).
+    old = ini_values(read_ini()).get('IsCheckBySpace')
+    command((1 << 16) | 1006)
+    check(ini_values(read_ini()).get('IsCheckBySpace') not in (old, None),
+          'command 1006 with notification code 1 still toggles')
+    command((1 << 16) | 1006)
     before = read_ini()
     log_before = len(stub_log())
-    for cmd_id in (999, 1012):
-        rc, out = command(cmd_id)
-        check(rc == 0 and out.strip() == b'0', 'WM_COMMAND %d goes to default handling' % cmd_id)
-    rc, _ = probe('send', '0x113', 77, 0)
-    check(rc == 0 and window_exists(), 'an unknown timer id does nothing')
-    check(read_ini() == before and len(stub_log()) == log_before, 'nothing changed by them')
+    for cmd_id in (999, 1012, (1 << 16) | 999):
+        command(cmd_id)
+    check(read_ini() == before and len(stub_log()) == log_before and probe('box', 'Kanasift')[0] != 0
+          and window_exists() and icon_shown(), 'WM_COMMAND 999 and 1012 change nothing')
+
+    # A creation message from another program: the window was created once, and what it
+    # built stays (the hook library is not configured a second time).
+    log_before = len(stub_log())
+    rc, out = probe('create')
+    check(rc == 0 and out.strip() == b'-1' and window_exists() and icon_shown(),
+          'a second WM_CREATE is refused and the program runs on')
+    if USES_STUB:
+        check(not any(l.startswith('set') for l in stub_log()[log_before:]),
+              'the second WM_CREATE configures nothing again')
 
     # The query service refuses a reply address from another process.
     rc, out = probe('query', 'kaisya', '0x10000')
@@ -287,12 +304,22 @@ def scenario_main():
         check(not any(l.startswith('setNisHeader') for l in stub_log()[log_before:]),
               'no NIS header reaches the hook library from outside')
 
-    # A cancelled shutdown still removes the hook; the program runs on.
+    # A cancelled shutdown changes nothing; the end of the session removes the hook and
+    # saves both histories (nothing wrote them before).
+    histories = [os.path.join(APP_DIR, name) for name in ('RegexHistory.ini', 'NisHeaderHistory.ini')]
     log_before = len(stub_log())
     rc, _ = probe('send', '0x16', 0, 0)
     check(rc == 0 and window_exists(), 'WM_ENDSESSION(FALSE) leaves the program running')
+    check(not any(os.path.exists(p) for p in histories), 'a cancelled shutdown writes no history')
     if USES_STUB:
-        check('unsetHook' in stub_log()[log_before:], 'WM_ENDSESSION(FALSE) removes the hook')
+        check('unsetHook' not in stub_log()[log_before:], 'WM_ENDSESSION(FALSE) keeps the hook')
+    rc, _ = probe('send', '0x16', 1, 0)
+    check(rc == 0 and all(os.path.exists(p) for p in histories), 'the end of the session saves both histories')
+    if USES_STUB:
+        check('unsetHook' in stub_log()[log_before:], 'the end of the session removes the hook')
+    for path in histories:
+        if os.path.exists(path):
+            os.remove(path)
 
     # Exit from the menu: both histories written, exit code 0.
     command(1011)
@@ -340,6 +367,96 @@ def scenario_failing_lists():
     check(stop(main) == 0, 'and exits with 0')
 
 
+def scenario_dictionary_release():
+    """The dictionary's idle release (timer 0): closed DictAliveTime after its last use,
+    opened again by the next one; timers of other ids leave it open; with IsKeepAliveDict
+    it stays open. The dictionary file is replaced while Kanasift runs, so the answer
+    tells which one is open: only a dictionary opened afterwards knows the new word."""
+    clean_folder()
+    dict_dir = os.path.join(APP_DIR, 'dict')
+    shutil.rmtree(dict_dir, ignore_errors=True)
+    shutil.copytree(os.path.join(BUILD, 'dist', 'dict'), dict_dir)
+    dict_file = os.path.join(dict_dir, 'migemo-dict')
+    with open(dict_file, 'rb') as f:
+        full = f.read()
+    kaisha, other = '会社'.encode('cp932'), '怪写'.encode('cp932')
+    with open(INI, 'wb') as f:
+        f.write(('[main]\r\nDictAliveTime=8000\r\nDictPath=Z:%s\r\n' % dict_file.replace('/', '\\')).encode('cp932'))
+
+    def answer():
+        return probe('query', 'kaisya')[1]
+
+    def replace_dictionary(data):
+        with open(dict_file, 'wb') as f:
+            f.write(data)
+
+    main = start()
+    try:
+        if not check(wait_for(window_exists), 'Kanasift starts with a dictionary of its own'):
+            return
+        check(kaisha in answer(), 'the first query opens the dictionary')
+        replace_dictionary('かいしゃ\t怪写\n'.encode('cp932'))
+        for timer in (3, 77):
+            probe('send', '0x113', timer, 0)
+        out = answer()
+        check(kaisha in out and other not in out, 'timers 3 and 77 leave the dictionary open')
+        time.sleep(10)
+        out = answer()
+        check(other in out and kaisha not in out,
+              'DictAliveTime after its last use the dictionary is closed; the next query opens it again')
+        command(1002)  # IsKeepAliveDict on
+        replace_dictionary(full)
+        time.sleep(10)
+        check(other in answer(), 'with IsKeepAliveDict the dictionary stays open')
+    finally:
+        check(stop(main) == 0, 'and exits with 0')
+
+
+def scenario_utf16_settings():
+    """A Kanasift.ini saved as UTF-16 (as Notepad may save it): the system reads it, Kanasift
+    cannot write it. Its settings apply, the user is told once that changes will not be
+    saved, and the file keeps its bytes."""
+    clean_folder()
+    data = codecs.BOM_UTF16_LE + '[main]\r\nIsUse=0\r\nDictAliveTime=4000\r\n'.encode('utf-16-le')
+    with open(INI, 'wb') as f:
+        f.write(data)
+    main = start()
+    told = wait_for(lambda: b'will not be saved' in probe('box', 'Kanasift')[1], 15)
+    check(told, 'a UTF-16 Kanasift.ini: a box says that changes will not be saved')
+    probe('close-box', 'Kanasift')
+    check(wait_for(icon_shown, 10), 'the program runs on')
+    if USES_STUB:
+        check('setIsUse 0' in stub_log(), 'the settings of the UTF-16 file are in force (IsUse=0)')
+    command(1003)
+    command(1000)
+    check(read_ini() == data, 'toggles leave the UTF-16 file as it is')
+    check(probe('box', 'Kanasift')[0] != 0, 'the user is told once')
+    check(stop(main) == 0, 'and exits with 0')
+
+
+def scenario_hung_first_instance():
+    """A first instance whose thread never answers (KanasiftProbe holding the mutex and a
+    window of Kanasift's class for 40 s): a second start still ends within seconds."""
+    impostor = subprocess.Popen([WINE_ENV, 'run', BUILD, PROBE, 'impostor', '40000'], cwd=APP_DIR,
+                                stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    try:
+        if not check(wait_for(window_exists), 'the stand-in for a hung first instance is up'):
+            return
+        began = time.time()
+        try:
+            code = start().wait(timeout=35)
+        except subprocess.TimeoutExpired:
+            code = None
+        elapsed = time.time() - began
+        check(code == 0 and elapsed < 20, 'a second start gives up on a hung first instance (exit %s after %.1f s)'
+              % (code, elapsed))
+    finally:
+        try:
+            impostor.wait(timeout=60)
+        except subprocess.TimeoutExpired:
+            impostor.kill()
+
+
 def main():
     os.makedirs(SHOTS, exist_ok=True)
     if not os.path.exists(EXE):
@@ -349,6 +466,9 @@ def main():
         scenario_main()
         scenario_hide()
         scenario_failing_lists()
+        scenario_dictionary_release()
+        scenario_utf16_settings()
+        scenario_hung_first_instance()
     finally:
         if window_exists():
             probe('post', '0x111', 1011, 0)

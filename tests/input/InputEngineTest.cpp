@@ -75,6 +75,11 @@ TEST_F(InputEngineTest, CapitalisationLooksAtWholeDoubleByteCharacters) {
   // A half-width katakana counts as a letter: the letter after it stays lower case.
   Type(listView_, "\xB1" "b");
   EXPECT_EQ(engine_->state().inputText, "\xB1" "b");
+  engine_->ExpireInput();
+  // The hook hands a double-byte character over byte by byte: a trail byte that looks
+  // like a lower-case letter stays as it is (84 70 is the Cyrillic а, 84 50 a different one).
+  Type(listView_, "\x84" "p" "k");
+  EXPECT_EQ(engine_->state().inputText, "\x84" "p" "K");
 }
 
 TEST_F(InputEngineTest, EachAcceptedCharacterBuildsSearchesAndShowsTheTip) {
@@ -94,10 +99,13 @@ TEST_F(InputEngineTest, IntervalBoundaryExtendsAndOneMoreMillisecondStartsAnew) 
   settings_.permissibleInputInterval = 1000;
   host_.now = 5000;
   engine_->OnInputChar(listView_, 'a', 5000);
+  const std::uint32_t first = engine_->state().inputSerial;
   engine_->OnInputChar(listView_, 'b', 6000);  // exactly the interval: same input
   EXPECT_EQ(engine_->state().inputText, "Ab");
+  EXPECT_EQ(engine_->state().inputSerial, first);
   engine_->OnInputChar(listView_, 'c', 7001);  // one more: a new input
   EXPECT_EQ(engine_->state().inputText, "C");
+  EXPECT_EQ(engine_->state().inputSerial, first + 1) << "its pattern is not the last input's";
   EXPECT_EQ(host_.dictionaryLoads, 2) << "each new input makes sure the dictionary loads";
 }
 
@@ -263,10 +271,17 @@ TEST_F(InputEngineTest, AltAndCtrlAltRecordsMatchTheirMessages) {
   EXPECT_EQ(search_.searches[4].step, -1);
 }
 
-TEST_F(InputEngineTest, KeyBytesOfEightyOrMoreNeverMatch) {
+TEST_F(InputEngineTest, KeyBytesOfEightyOrMoreMatchAsTheHookTakesThem) {
+  // [key] NextCandidateShortcut=ｻ (half-width katakana, byte BB): the hook takes Ctrl with
+  // the key of code BB (VK_OEM_PLUS) and posts it; the command must run.
   shortcuts_[kNextCandidate] = {1, 0, 0xBB};
   engine_->OnKeyDown(KeyModifiers::Ctrl, 0xBB, listView_);
-  EXPECT_TRUE(search_.searches.empty());
+  ASSERT_EQ(search_.searches.size(), 1u);
+  EXPECT_EQ(search_.searches[0].step, +1);
+  // A wider value that only ends in that byte is no key of the record.
+  engine_->OnKeyDown(KeyModifiers::Ctrl, 0x1BB, listView_);
+  engine_->OnKeyDown(KeyModifiers::Ctrl, static_cast<std::uintptr_t>(-0x45), listView_);  // BB sign-extended
+  EXPECT_EQ(search_.searches.size(), 1u);
 }
 
 TEST_F(InputEngineTest, UnassignedRecordsNeverMatch) {
@@ -386,6 +401,17 @@ TEST_F(InputEngineTest, StartsExpired) {
   host_.now = 5000;
   engine_->OnInputChar(listView_, 'a', 5000);
   EXPECT_EQ(host_.dictionaryLoads, 1) << "the first character after start begins a new input";
+}
+
+TEST_F(InputEngineTest, AnyIntervalTheSettingsReaderAcceptsEndsTheInput) {
+  // The reader saturates to the 32-bit range; the extremes are as valid as any value.
+  for (std::int32_t interval : {INT32_MIN, -1, 0, INT32_MAX}) {
+    settings_.permissibleInputInterval = interval;
+    engine_->ExpireInput();
+    EXPECT_EQ(engine_->state().lastInputTick, 0u - static_cast<std::uint32_t>(interval));
+    Type(listView_, "ka", 1);
+    EXPECT_EQ(engine_->state().inputText, interval == INT32_MAX ? "Ka" : "A") << interval;
+  }
 }
 
 }  // namespace

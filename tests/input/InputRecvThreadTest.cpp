@@ -97,17 +97,44 @@ TEST(InputRecvThreadTest, WakesOnTheEventAndStopsOnRequest) {
   EXPECT_FALSE(receiver.IsRunning());
 }
 
-TEST(InputRecvThreadTest, StopWinsOverQueuedCharacters) {
-  ScriptedSource source;
+// A source whose first fetch holds the thread (and finds nothing), and which has one
+// character for any later fetch.
+class HeldSource : public InputSource {
+ public:
+  int Fetch(ViewHandle& view, std::uint8_t* chars, std::uint32_t* ticks) override {
+    int n = ++fetches;
+    if (n == 1) {
+      inFetch.Set();
+      release.Wait(platform::kInfinite);
+      return 0;
+    }
+    if (n > 2) return 0;
+    view = 1;
+    chars[0] = 'k';
+    ticks[0] = 1;
+    return 1;
+  }
+  std::atomic<int> fetches{0};
+  platform::Event inFetch{true, false};
+  platform::Event release{true, false};
+};
+
+TEST(InputRecvThreadTest, StopWinsOverCharactersQueuedAtTheSameTime) {
+  HeldSource source;
   std::atomic<int> count{0};
   InputRecvThread receiver(source, [&](ViewHandle, std::uint8_t, std::uint32_t) { ++count; }, nullptr);
-  // Both events set before the thread looks: the stop request is served first.
-  source.Queue(1, 'k', 1);
   ASSERT_TRUE(receiver.Start());
-  receiver.Stop(0);  // sets the stop event without waiting
   receiver.inputEvent().Set();
+  ASSERT_TRUE(source.inFetch.Wait(10000));
+  // While the thread is busy, a character is signalled and the stop is asked for: when it
+  // looks again, both events are set.
+  receiver.inputEvent().Set();
+  const bool stoppedAtOnce = receiver.Stop(0);
+  source.release.Set();
+  EXPECT_FALSE(stoppedAtOnce) << "the run was still busy";
   EXPECT_TRUE(receiver.Stop(platform::kInfinite));
-  EXPECT_LE(count.load(), 1);
+  EXPECT_EQ(count.load(), 0);
+  EXPECT_EQ(source.fetches.load(), 1) << "the stop request is served before the character";
 }
 
 TEST(InputRecvThreadTest, KeyCommandsRunAfterEveryCharacterTypedBeforeThem) {

@@ -38,10 +38,40 @@ TEST(MigemoLoadThreadTest, NothingIsOpenedUntilAskedAndBackgroundLoadsAreWaitedF
   EXPECT_TRUE(dictionary.IsLoaded());
 }
 
+// A loader whose loads are counted and held at their start until the test lets them go.
+class HeldLoader : public MigemoLoadThread {
+ public:
+  using MigemoLoadThread::MigemoLoadThread;
+  std::atomic<int> loads{0};
+  platform::Event started{true, false};
+  platform::Event release{true, false};
+
+ protected:
+  std::uint32_t Run() override {
+    ++loads;
+    started.Set();
+    release.Wait(platform::kInfinite);
+    return MigemoLoadThread::Run();
+  }
+};
+
 TEST(MigemoLoadThreadTest, QueryDuringABackgroundLoadWaitsForThatLoad) {
-  MigemoLoadThread dictionary(TestDictPath());
+  HeldLoader dictionary(TestDictPath());
   dictionary.EnsureLoading();
-  EXPECT_TRUE(dictionary.LoadNow());
+  ASSERT_TRUE(dictionary.started.Wait(10000));
+  std::atomic<bool> returned{false};
+  bool loaded = false;
+  std::thread query([&] {
+    loaded = dictionary.LoadNow();
+    returned = true;
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  const bool returnedEarly = returned;
+  dictionary.release.Set();
+  query.join();
+  EXPECT_FALSE(returnedEarly) << "it did not wait for the running load";
+  EXPECT_TRUE(loaded);
+  EXPECT_EQ(dictionary.loads.load(), 1) << "a second load ran";
   EXPECT_TRUE(dictionary.Query("Nihon", nullptr).has_value());
 }
 

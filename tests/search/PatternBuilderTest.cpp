@@ -94,7 +94,7 @@ TEST_F(PatternTableTest, NoAnswerFromMigemoKeepsThePattern) {
   EXPECT_TRUE(notifier.messages.empty());
 }
 
-TEST_F(PatternTableTest, CompileErrorIsReportedAndThePreviousPatternStays) {
+TEST_F(PatternTableTest, CompileErrorIsReported) {
   InputState state = Input("");
   builder.SetRegexInput("x", state, options);
   builder.SetRegexInput("a(b", state, options);
@@ -107,13 +107,57 @@ TEST_F(PatternTableTest, CompileErrorIsReportedAndThePreviousPatternStays) {
   EXPECT_EQ(box.title, "regex error : Kanasift");
   EXPECT_EQ(box.style, 0x40030u);
   EXPECT_EQ(box.owner, kView);
-  EXPECT_EQ(Source(builder), L"((x))");
   EXPECT_EQ(state.inputText, "Regex(a(b)");
 
   options.isUsePartialMatch = true;
   builder.SetRegexInput("a(b", state, options);
   ASSERT_EQ(notifier.messages.size(), 2u);
   EXPECT_NE(notifier.messages[1].text.find("\n mstr=.*((a(b))\n"), std::string::npos);
+}
+
+TEST_F(PatternTableTest, ANewInputNeverMatchesWithAnOldInputsPattern) {
+  InputState state = Input("Kaisya");
+  builder.BuildPattern(state, options);
+  ASSERT_EQ(Source(builder), L"(M)");
+  // Within one input the last pattern stays when the next character gets none.
+  state.inputText = "Kaisyaa";
+  dictionary.answer = std::string();
+  builder.BuildPattern(state, options);
+  EXPECT_EQ(Source(builder), L"(M)");
+
+  // A new input whose expansion does not compile, one whose dictionary is gone, one
+  // whose dictionary has nothing to say: none of them gets the old pattern.
+  const char* answers[] = {"a(b", nullptr, ""};
+  for (const char* answer : answers) {
+    dictionary.answer = std::string("M");
+    state.inputText = "Kaisya";
+    ++state.inputSerial;
+    builder.BuildPattern(state, options);
+    ASSERT_EQ(Source(builder), L"(M)");
+    ++state.inputSerial;
+    state.inputText = "Abc";
+    dictionary.answer = answer ? std::optional<std::string>(answer) : std::nullopt;
+    builder.BuildPattern(state, options);
+    EXPECT_TRUE(builder.pattern().Empty()) << (answer ? answer : "no dictionary");
+  }
+  EXPECT_EQ(notifier.messages.size(), 2u);  // the compilation report and the Migemo box
+
+  // A dialog search that does not compile: no pattern either.
+  builder.SetRegexInput("x", state, options);
+  ASSERT_EQ(Source(builder), L"((x))");
+  builder.SetRegexInput("a(b", state, options);
+  EXPECT_TRUE(builder.pattern().Empty());
+
+  // "^" alone in partial mode asks for nothing: the empty expression, every name.
+  builder.SetRegexInput("x", state, options);
+  ++state.inputSerial;
+  state.inputText = "^";
+  options.kanafyLength = 1;
+  options.isUsePartialMatch = true;
+  dictionary.answer = std::string();
+  builder.BuildPattern(state, options);
+  EXPECT_EQ(Source(builder), L"()");
+  EXPECT_TRUE(MatchRegex("abc.txt", builder.pattern(), nullptr));
 }
 
 TEST_F(PatternTableTest, MigemoFailureShowsOneBoxAtATime) {
@@ -202,13 +246,13 @@ TEST_F(MigemoPatternTest, CaretTypedWithoutPartialModeIsLiteral) {
   EXPECT_FALSE(MatchRegex("xabc.txt", builder.pattern(), nullptr));
 }
 
-TEST_F(MigemoPatternTest, EmptyQueryGivesNoNewPattern) {
+TEST_F(MigemoPatternTest, EmptyQueryMatchesEveryNameAsAnEmptyInputDoes) {
   PatternBuilder builder(*dictionary, notifier);
   options.kanafyLength = 0;
   builder.BuildPattern(Input("Abc"), options);
-  std::wstring before = builder.pattern().regex().str();
-  builder.BuildPattern(Input(""), options);
-  EXPECT_EQ(builder.pattern().regex().str(), before);
+  builder.BuildPattern(Input(""), options);  // BackSpace emptied the input
+  EXPECT_EQ(builder.pattern().regex().str(), L"()");
+  EXPECT_TRUE(MatchRegex("xyz.txt", builder.pattern(), nullptr));
   EXPECT_TRUE(notifier.messages.empty());
 }
 

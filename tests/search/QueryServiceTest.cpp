@@ -55,36 +55,6 @@ TEST(ParseQueryRequestTest, RefusesMalformedRequests) {
   EXPECT_FALSE(Parse(big));                                 // one byte over the limit
 }
 
-TEST(FillQueryReplyTest, CopiesWhenTheAnswerFitsWithItsNul) {
-  char buffer[16];
-  std::memset(buffer, 'x', sizeof buffer);
-  std::int32_t capacity = 11;
-  FillQueryReply("0123456789", buffer, capacity);
-  EXPECT_STREQ(buffer, "0123456789");
-  EXPECT_EQ(capacity, 11);
-}
-
-TEST(FillQueryReplyTest, TooSmallGivesTheNeededLengthAndAnEmptyBuffer) {
-  char buffer[16];
-  std::memset(buffer, 'x', sizeof buffer);
-  std::int32_t capacity = 10;
-  FillQueryReply("0123456789", buffer, capacity);
-  EXPECT_EQ(capacity, 10);
-  EXPECT_EQ(buffer[0], '\0');
-  EXPECT_EQ(buffer[1], 'x');
-  capacity = 0;
-  buffer[0] = 'x';
-  FillQueryReply("abc", buffer, capacity);  // no room even for the NUL: untouched
-  EXPECT_EQ(capacity, 3);
-  EXPECT_EQ(buffer[0], 'x');
-  capacity = -5;
-  FillQueryReply("abc", buffer, capacity);
-  EXPECT_EQ(capacity, 3);
-  capacity = 100;
-  FillQueryReply("abc", nullptr, capacity);
-  EXPECT_EQ(capacity, 3);
-}
-
 TEST(AnswerQueryTest, UsesTheRequestsEscapeSetForThatQueryOnly) {
   MigemoLoadThread dictionary(TestDictPath());
   std::string answer;

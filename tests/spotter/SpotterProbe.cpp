@@ -18,6 +18,7 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -168,6 +169,40 @@ void Send(const char* name, HWND kanasift, HWND requester, ULONG_PTR dwData, con
   std::fflush(stdout);
 }
 
+// A reply record {buffer, capacity} and its 256-byte buffer ("untouched") in Kanasift's
+// memory, laid out as a requester of Kanasift's bitness would lay it out.
+class PlantedReply {
+ public:
+  explicit PlantedReply(HWND kanasift) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(kanasift, &pid);
+    process_ = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+    if (!process_) return;
+    block_ = static_cast<char*>(VirtualAllocEx(process_, nullptr, 4096, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+    if (!block_) return;
+    struct {
+      char* buffer;
+      std::int32_t capacity;
+    } record{block_ + 64, 256};
+    WriteProcessMemory(process_, block_, &record, sizeof record, nullptr);
+    WriteProcessMemory(process_, block_ + 64, "untouched", 10, nullptr);
+  }
+  ~PlantedReply() {
+    if (block_) VirtualFreeEx(process_, block_, 0, MEM_RELEASE);
+    if (process_) CloseHandle(process_);
+  }
+  ULONG_PTR address() const { return reinterpret_cast<ULONG_PTR>(block_); }
+  std::string Text() const {
+    char text[257] = "(not planted)";
+    if (block_) ReadProcessMemory(process_, block_ + 64, text, 256, nullptr);
+    return text;
+  }
+
+ private:
+  HANDLE process_ = nullptr;
+  char* block_ = nullptr;
+};
+
 int RunHostile() {
   HWND kanasift = FindWindowA("Kanasift", nullptr);
   if (!kanasift) return 3;
@@ -213,6 +248,16 @@ int RunHostile() {
        static_cast<DWORD>(request.size()));
   Send("reply-address-no-requester", kanasift, nullptr, 0x400000u, request.data(),
        static_cast<DWORD>(request.size()));
+  // Kanasift's own window named as the requester: with a small reply address, with a
+  // reply record planted in Kanasift's memory (a program of the same user may write
+  // there), and with none (the answer would go to Kanasift itself as a new request).
+  Send("kanasift-requester-small-address", kanasift, kanasift, 0x10, request.data(),
+       static_cast<DWORD>(request.size()));
+  PlantedReply planted(kanasift);
+  Send("kanasift-requester-planted-record", kanasift, kanasift, planted.address(), request.data(),
+       static_cast<DWORD>(request.size()));
+  std::printf("planted-buffer %s\n", planted.Text().c_str());
+  Send("kanasift-requester", kanasift, kanasift, 0, request.data(), static_cast<DWORD>(request.size()));
 
   // Strange requesters: none, a handle that is no window, a window that never answers.
   Send("no-requester", kanasift, nullptr, 0, request.data(), static_cast<DWORD>(request.size()));

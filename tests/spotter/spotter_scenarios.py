@@ -300,7 +300,7 @@ def scenario_hostile_requests():
             values = dict(f.split('=', 1) for f in fields[2:])
             cases.append((fields[1], values))
     print('\n'.join('     ' + l for l in lines))
-    check(code == 0 and len(cases) >= 20, 'every hostile request was sent (%d)' % len(cases))
+    check(code == 0 and len(cases) >= 27, 'every hostile request was sent (%d)' % len(cases))
     results = {}
     for name, values in cases:
         results.setdefault(name, []).append(values)
@@ -310,13 +310,16 @@ def scenario_hostile_requests():
 
     check(all(v.get('alive') == '1' for _, v in cases), 'Kanasift survives every request')
     refused = ['null-data', 'zero-size', 'no-nul', 'unterminated-set', 'over-limit', 'one-mebibyte',
-               'foreign-reply-address', 'image-base-address', 'reply-address-no-requester']
+               'foreign-reply-address', 'image-base-address', 'reply-address-no-requester',
+               'kanasift-requester-small-address', 'kanasift-requester-planted-record', 'kanasift-requester']
     for name in refused:
         v = one(name)
         check(v.get('sent') == '1' and v.get('result') == '0' and v.get('replied') == '0',
               'refused with FALSE and no reply: %s' % name)
     check('foreign-buffer untouched' in out.decode('utf-8', 'replace'),
           'a reply address of another process is never written through')
+    check('planted-buffer untouched' in out.decode('utf-8', 'replace'),
+          'a reply record planted in Kanasift\'s memory is never written through, also with Kanasift named as requester')
     for name in ('query-only', 'at-limit', 'normal'):
         v = one(name)
         check(v.get('result') == '1' and v.get('kaisha') == '1', 'answered with 会社: %s' % name)

@@ -16,8 +16,7 @@ std::vector<bool> seen;
 
 LRESULT CALLBACK RecordingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == kResult) {
-    // The owner's check: only what is being sent right now, and only from this thread.
-    seen.push_back(!InSendMessage() && dialog_result::IsTextBeingSent(lParam));
+    seen.push_back(dialog_result::IsOwnDialogResult(lParam));  // the main frame's check
     return 0;
   }
   return DefWindowProcA(window, message, wParam, lParam);

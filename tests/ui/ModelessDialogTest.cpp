@@ -1,4 +1,4 @@
-#include "app/framework/ModelessDialog.h"
+#include "framework/ModelessDialog.h"
 
 #include <gtest/gtest.h>
 

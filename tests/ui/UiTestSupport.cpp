@@ -1,6 +1,6 @@
 #include "UiTestSupport.h"
 
-#include "app/framework/MessageLoop.h"
+#include "framework/MessageLoop.h"
 
 void PumpMessages(DWORD milliseconds) {
   const DWORD start = GetTickCount();

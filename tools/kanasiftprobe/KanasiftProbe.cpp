@@ -11,6 +11,10 @@
 //   KanasiftProbe menu-open              exit 0 while a pop-up menu is open
 //   KanasiftProbe query <text> [dwData]  asks the query service (WM_COPYDATA); prints the result
 //   KanasiftProbe tooltip                prints whether the input tooltip is shown, and where
+//   KanasiftProbe create                 sends WM_CREATE with a creation record, as only the
+//                                        system should; prints the result
+//   KanasiftProbe impostor <ms>          poses as a running Kanasift that never answers (its
+//                                        mutex and a window of its class), for <ms>
 //
 // <msg> is a number (0x400) or a registered name ("Kanasift::UM_KEYDOWN").
 #include <windows.h>
@@ -20,6 +24,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "tapline/TaplineTypes.h"
 #include "tools/kanasiftprobe/KanasiftWindows.h"
 
 using namespace probe;
@@ -69,8 +74,27 @@ LRESULT CALLBACK ReplyProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
 }
 
 int Usage() {
-  std::fprintf(stderr, "usage: KanasiftProbe window|icon|send|post|box|close-box|close-menu|menu-open|query|tooltip ...\n");
+  std::fprintf(stderr, "usage: KanasiftProbe window|icon|send|post|box|close-box|close-menu|menu-open|query|tooltip|create|impostor ...\n");
   return 2;
+}
+
+// A first instance that hangs: it holds the instance mutex and owns a window of
+// Kanasift's class, but its thread never reads a message.
+int Impostor(DWORD milliseconds) {
+  HANDLE mutex = CreateMutexA(nullptr, TRUE, KANASIFT_MUTEX);
+  if (!mutex || GetLastError() == ERROR_ALREADY_EXISTS) return 1;
+  WNDCLASSA wc{};
+  wc.lpfnWndProc = DefWindowProcA;
+  wc.hInstance = GetModuleHandleA(nullptr);
+  wc.lpszClassName = KANASIFT_WINDOW_CLASS;
+  RegisterClassA(&wc);
+  HWND window = CreateWindowExA(0, wc.lpszClassName, "", WS_OVERLAPPEDWINDOW, 0, 0, 10, 10, nullptr, nullptr,
+                                wc.hInstance, nullptr);
+  if (!window) return 1;
+  Sleep(milliseconds);
+  DestroyWindow(window);
+  CloseHandle(mutex);
+  return 0;
 }
 
 }  // namespace
@@ -130,6 +154,20 @@ int main(int argc, char** argv) {
                 r.right, r.bottom);
     return 0;
   }
+  if (command == "create") {
+    if (!window) return 3;
+    CREATESTRUCTA create{};
+    create.lpszClass = KANASIFT_WINDOW_CLASS;
+    create.lpszName = "";
+    DWORD_PTR result = 0;
+    if (!SendMessageTimeoutA(window, WM_CREATE, 0, reinterpret_cast<LPARAM>(&create), SMTO_ABORTIFHUNG, 10000,
+                             &result)) {
+      return 1;
+    }
+    std::printf("%lld\n", static_cast<long long>(static_cast<LRESULT>(result)));
+    return 0;
+  }
+  if (command == "impostor" && argc == 3) return Impostor(static_cast<DWORD>(NumberFromText(argv[2])));
   if (command == "query" && (argc == 3 || argc == 4)) {
     if (!window) return 3;
     WNDCLASSA wc{};

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -298,8 +299,25 @@ TEST_F(RemoteListTest, ProviderClassifiesTheViewsByClass) {
   EXPECT_EQ(views.ClassName(ToViewHandle(host.Main())), "CabinetWClass");
   auto opened = views.OpenList(ToViewHandle(host.List()));
   EXPECT_EQ(opened->ItemCount(), 12);
-  views.LockUpdate(ToViewHandle(host.List()));
-  views.UnlockUpdate();
+}
+
+TEST_F(RemoteListTest, UpdateLockIsHeldFromLockUntilUnlock) {
+  ASSERT_STARTED(Start({"--tree", TestDataPath("viewhost-tree.txt")}));
+  // LockWindowUpdate holds one window at a time: while the view is held, no other
+  // window can be; once it is let go, another can.
+  auto provider = std::make_unique<RemoteViewProvider>();
+  provider->LockUpdate(ToViewHandle(host.List()));
+  EXPECT_FALSE(LockWindowUpdate(host.Tree()));
+  provider->LockUpdate(ToViewHandle(host.Tree()));  // moves the lock to the tree
+  EXPECT_FALSE(LockWindowUpdate(host.List()));
+  provider->UnlockUpdate();
+  ASSERT_TRUE(LockWindowUpdate(host.List()));
+  LockWindowUpdate(nullptr);
+  // A provider that goes away lets its lock go.
+  provider->LockUpdate(ToViewHandle(host.List()));
+  provider.reset();
+  ASSERT_TRUE(LockWindowUpdate(host.Tree()));
+  LockWindowUpdate(nullptr);
 }
 
 TEST_F(RemoteListTest, ViewhostTakesItsTitleClassAndFocusFromTheCommandLine) {

@@ -1,4 +1,4 @@
-#include "app/framework/AppModule.h"
+#include "framework/AppModule.h"
 
 namespace app_module {
 namespace {

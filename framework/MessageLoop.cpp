@@ -1,4 +1,4 @@
-#include "app/framework/MessageLoop.h"
+#include "framework/MessageLoop.h"
 
 #include <algorithm>
 

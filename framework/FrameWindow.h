@@ -2,7 +2,9 @@
 // (ProcessWindowMessage); whatever it does not handle goes to DefWindowProcA. The window
 // procedure finds the object through the window's user data, attached before the first
 // message (WM_GETMINMAXINFO precedes WM_NCCREATE), and catches every exception: none
-// crosses into the system.
+// crosses into the system. A window is created once: a WM_NCCREATE or WM_CREATE after
+// its first one (sent by another program) reaches neither the map nor the default
+// procedure.
 #pragma once
 
 #include <windows.h>
@@ -51,4 +53,6 @@ class FrameWindow {
   LRESULT Dispatch(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
   HWND window_ = nullptr;
+  bool ncCreateSeen_ = false;  // this window's WM_NCCREATE and WM_CREATE have arrived
+  bool createSeen_ = false;
 };

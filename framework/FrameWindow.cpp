@@ -1,6 +1,6 @@
-#include "app/framework/FrameWindow.h"
+#include "framework/FrameWindow.h"
 
-#include "app/framework/AppModule.h"
+#include "framework/AppModule.h"
 
 namespace {
 // The object whose window is being created on this thread, until its window procedure
@@ -42,6 +42,8 @@ HWND FrameWindow::Create(const WindowClassInfo& windowClass, HWND parent, const 
                          DWORD style, DWORD exStyle, void* createParam) {
   if (window_ != nullptr) return nullptr;  // one window per object
   if (RegisterWindowClass(windowClass) == 0) return nullptr;
+  ncCreateSeen_ = false;
+  createSeen_ = false;
   creatingWindow = this;
   HWND window = CreateWindowExA(exStyle, windowClass.className, title, style, CW_USEDEFAULT,
                                 CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, parent, nullptr,
@@ -69,6 +71,13 @@ LRESULT CALLBACK FrameWindow::WindowProc(HWND window, UINT message, WPARAM wPara
 }
 
 LRESULT FrameWindow::Dispatch(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_NCCREATE || message == WM_CREATE) {
+    // Only the window's own creation builds what the object holds; a later one would
+    // build it again over the first, from a record the sender made up.
+    bool& seen = message == WM_CREATE ? createSeen_ : ncCreateSeen_;
+    if (seen) return message == WM_CREATE ? -1 : FALSE;
+    seen = true;
+  }
   LRESULT result = 0;
   try {
     if (!ProcessWindowMessage(window, message, wParam, lParam, result, 0)) {
