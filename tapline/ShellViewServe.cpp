@@ -20,6 +20,8 @@ using viewread::Status;
 constexpr LONGLONG kSliceMicroseconds = 12000;
 // A view beyond this is not read (one answer would be too large to be of use).
 constexpr std::uint32_t kMaxItems = 1u << 20;
+// IShellFolderView, which the headers describe without its identifier.
+constexpr IID kShellFolderViewId = {0x37A378C0, 0xF82D, 0x11CE, {0xAE, 0x65, 0x08, 0x00, 0x2B, 0x2E, 0x12, 0x62}};
 constexpr std::uint32_t kNameRead = 1;
 constexpr std::uint32_t kNameMissing = 2;
 
@@ -241,15 +243,47 @@ class HashSet {
   std::uint32_t size_ = 0;
 };
 
-// The selected items, as the shell hands them to a program that takes them (a data
-// object with their IDs), and the focused one where the view's item order is used.
+// Marks the kept items whose IDs are among the `count` selected ones.
+void MarkSelected(ViewCache& cache, const void* const* ids, std::uint32_t count, std::uint32_t idLimit) {
+  if (count == 0 || count > kMaxItems) return;
+  HashSet selected(count);
+  for (std::uint32_t i = 0; selected.Usable() && i < count; ++i) {
+    const std::uint32_t idBytes = ItemIdBytes(ids[i], idLimit);
+    if (idBytes) selected.Add(HashBytes(ids[i], idBytes));
+  }
+  for (std::uint32_t i = 0; selected.Usable() && i < cache.count; ++i) {
+    CachedItem& item = cache.items[i];
+    if (!item.block || !selected.Has(item.hash)) continue;
+    item.state |= LVIS_SELECTED;
+    if (cache.selectedCount++ == 0) cache.firstSelected = i;
+  }
+}
+
+// The selected items from the shell's list of selected IDs (IShellFolderView, which
+// lends the view's own IDs), else from the data object the shell hands a program that
+// takes the selection; and the focused item where the view's item order is used.
 void FindSelection(ViewCache& cache, IShellView* view, IFolderView* folderView) {
   cache.selectedCount = 0;
   cache.firstSelected = viewread::kNoItem;
   for (std::uint32_t i = 0; i < cache.count; ++i) cache.items[i].state = 0;
+  bool found = false;
+  ComRef<IShellFolderView> folderViewOld;
+  if (SUCCEEDED(view->QueryInterface(kShellFolderViewId, folderViewOld.PutVoid())) && folderViewOld) {
+    PCITEMID_CHILD* ids = nullptr;
+    UINT count = 0;
+    if (SUCCEEDED(folderViewOld->GetSelectedObjects(&ids, &count))) {
+      found = true;
+      // The array is ours to free; the IDs stay the view's.
+      if (ids) {
+        MarkSelected(cache, reinterpret_cast<const void* const*>(ids), count, 65536);
+        LocalFree(ids);
+      }
+    }
+  }
   static const UINT idListFormat = RegisterClipboardFormatA("Shell IDList Array");
   ComRef<IDataObject> data;
-  if (idListFormat && SUCCEEDED(view->GetItemObject(SVGIO_SELECTION, IID_IDataObject, data.PutVoid())) && data) {
+  if (!found && idListFormat && SUCCEEDED(view->GetItemObject(SVGIO_SELECTION, IID_IDataObject, data.PutVoid())) &&
+      data) {
     FORMATETC format = {static_cast<CLIPFORMAT>(idListFormat), nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
     STGMEDIUM medium;
     std::memset(&medium, 0, sizeof(medium));
@@ -261,20 +295,17 @@ void FindSelection(ViewCache& cache, IShellView* view, IFolderView* folderView) 
           const CIDA* ida = reinterpret_cast<const CIDA*>(bytes);
           const std::uint64_t count = ida->cidl;
           if (count <= kMaxItems && (count + 2) * sizeof(UINT) <= size) {
-            HashSet selected(static_cast<std::uint32_t>(count));
-            for (std::uint64_t i = 0; selected.Usable() && i < count; ++i) {
+            const void** ids = static_cast<const void**>(HeapBytes(static_cast<std::size_t>(count) * sizeof(void*)));
+            std::uint32_t usable = 0;
+            for (std::uint64_t i = 0; ids && i < count; ++i) {
               const UINT offset = ida->aoffset[i + 1];
-              if (offset >= size) continue;
-              const void* id = bytes + offset;
-              const std::uint32_t idBytes = ItemIdBytes(id, static_cast<std::uint32_t>(size - offset));
-              if (idBytes) selected.Add(HashBytes(id, idBytes));
+              if (offset < size && ItemIdBytes(bytes + offset, static_cast<std::uint32_t>(size - offset))) {
+                ids[usable++] = bytes + offset;
+              }
             }
-            for (std::uint32_t i = 0; selected.Usable() && count > 0 && i < cache.count; ++i) {
-              CachedItem& item = cache.items[i];
-              if (!item.block || !selected.Has(item.hash)) continue;
-              item.state |= LVIS_SELECTED;
-              if (cache.selectedCount++ == 0) cache.firstSelected = i;
-            }
+            // Each ID was checked to end within the block above.
+            if (ids) MarkSelected(cache, ids, usable, 65536);
+            FreeHeapBytes(ids);
           }
           GlobalUnlock(medium.hGlobal);
         }
