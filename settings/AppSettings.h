@@ -29,5 +29,7 @@ struct AppSettings {
   // Windows served through the shell view that holds them: the file pane of today's
   // Explorer and of the common file dialogs.
   std::string shellViewClasses = "DirectUIHWND";
-  std::string targetConditions = "*\tProgman\t*\t*\tExploreWClass\t*\t*\tCabinetWClass\t*\t";
+  // The desktop, Explorer windows, and the file pane of the common file dialogs.
+  std::string targetConditions =
+      "*\tProgman\t*\t*\tExploreWClass\t*\t*\tCabinetWClass\t*\t*\t#32770\tDirectUIHWND\t";
 };

@@ -11,9 +11,11 @@ namespace {
 constexpr char kDefaultListClasses[] = "SysListView32";
 constexpr char kDefaultTreeClasses[] = "SysTreeView32";
 constexpr char kDefaultShellClasses[] = "DirectUIHWND";
-// Three triples {title, top-level class, view class}, each field NUL-terminated.
-constexpr char kDefaultConditions[] = "*\0Progman\0*\0*\0ExploreWClass\0*\0*\0CabinetWClass\0*";
-constexpr std::uint32_t kDefaultConditionCount = 3;
+// Four triples {title, top-level class, view class}, each field NUL-terminated: the
+// desktop, Explorer windows, and the file pane of the common file dialogs.
+constexpr char kDefaultConditions[] =
+    "*\0Progman\0*\0*\0ExploreWClass\0*\0*\0CabinetWClass\0*\0*\0#32770\0DirectUIHWND";
+constexpr std::uint32_t kDefaultConditionCount = 4;
 constexpr char kDefaultShortcutKeys[] = "G!NPST!!!!!!H";
 
 constexpr int kReadAttempts = 1024;

@@ -123,7 +123,7 @@ TEST_F(TaplineApiTest, UnreadableListsAndConditionsAreRefusedAndTheOldOnesKept) 
   EXPECT_FALSE(Tapline::setTargetConditions(nullptr));
   tapline::Config config = SharedView().Config();
   EXPECT_TRUE(Tapline::isTargetClass("MyList", config.listClasses)) << "the last good list stays";
-  EXPECT_EQ(config.conditionCount, 3u);
+  EXPECT_EQ(config.conditionCount, 4u);
   EXPECT_TRUE(Tapline::setTargetConditions("*\tCabinetWClass\tSysListView32"));
   EXPECT_EQ(SharedView().Config().conditionCount, 1u);
 }
