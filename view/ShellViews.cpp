@@ -1,5 +1,6 @@
 #include "view/ShellViews.h"
 
+#include <algorithm>
 #include <unordered_map>
 #include <vector>
 
@@ -15,6 +16,8 @@ using viewread::ReadKind;
 constexpr std::uint32_t kStateImageShift = 12;
 constexpr std::uint32_t kCheckedImage = 2;
 constexpr std::uint32_t kUncheckedImage = 1;
+// Items deselected one by one while there is no more than one per this many items.
+constexpr std::size_t kItemsPerDeselection = 256;
 
 class ShellList final : public ListView {
  public:
@@ -142,10 +145,6 @@ class ShellList final : public ListView {
       now |= kLvisFocused;
       reading_.Stop();  // the focus moves last: the walk is over
     }
-    if ((flags & viewread::kSelectSelect) && deselectOthers_) {
-      flags |= viewread::kSelectDeselectOthers;
-      deselectOthers_ = false;
-    }
     changed_[index] = now;
     operations_.push_back({static_cast<std::uint32_t>(index), flags});
     return true;
@@ -200,20 +199,43 @@ class ShellList final : public ListView {
     return outcome;
   }
 
-  // Sends the collected selection changes as one request.
+  // The places selected when the names were read, when they are known without waiting
+  // for more of the answer: the first selected one alone, or every record there.
+  bool SelectedBefore(std::vector<std::uint32_t>& places) {
+    const ViewSnapshot& items = reading_.Items();
+    if (items.selectedCount == 1 && items.firstSelected >= 0) {
+      places.push_back(static_cast<std::uint32_t>(items.firstSelected));
+      return true;
+    }
+    if (items.items.size() < static_cast<std::size_t>(items.itemCount)) return false;
+    for (std::size_t i = 0; i < items.items.size(); ++i) {
+      if (items.items[i].state & kLvisSelected) places.push_back(static_cast<std::uint32_t>(i));
+    }
+    return places.size() == static_cast<std::size_t>(items.selectedCount);
+  }
+
+  // Sends the collected selection changes as one request. "Deselect every item" becomes
+  // one deselection per item selected before while there are few (a shell view may go
+  // through all its items to deselect the others: 12 ms for 10,000 under Wine), else
+  // "deselect the others" on the first item selected.
   void Flush() {
     if (mode_ != Mode::Shell || lost_ || reading_.IsLost()) return;
     if (operations_.empty() && !deselectOthers_) return;
     reading_.Stop();
     if (deselectOthers_) {
-      // Every item deselected and none selected after: the ones selected before, one by one.
-      const int count = reading_.Items().itemCount;
-      for (int i = 0; i < count && static_cast<std::size_t>(i) < reading_.Items().items.size(); ++i) {
-        if (reading_.Items().items[static_cast<std::size_t>(i)].state & kLvisSelected) {
-          operations_.insert(operations_.begin(), {static_cast<std::uint32_t>(i), viewread::kSelectDeselect});
-        }
-      }
       deselectOthers_ = false;
+      std::vector<std::uint32_t> before;
+      const std::size_t count = static_cast<std::size_t>(reading_.Items().itemCount);
+      auto firstSelect = std::find_if(operations_.begin(), operations_.end(), [](const ChangeOperation& o) {
+        return (o.flags & viewread::kSelectSelect) != 0;
+      });
+      if (SelectedBefore(before) && (before.size() * kItemsPerDeselection <= count || firstSelect == operations_.end())) {
+        std::vector<ChangeOperation> deselections;
+        for (std::uint32_t place : before) deselections.push_back({place, viewread::kSelectDeselect});
+        operations_.insert(operations_.begin(), deselections.begin(), deselections.end());
+      } else if (firstSelect != operations_.end()) {
+        firstSelect->flags |= viewread::kSelectDeselectOthers;
+      }
     }
     rectIndex_ = -1;
     for (const auto& operation : operations_) {
