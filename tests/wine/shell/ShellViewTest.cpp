@@ -153,26 +153,23 @@ class InterruptedProvider : public ViewProvider {
   std::function<void()> hook_;
 };
 
+// The visible file pane of the shell view in `main` (a new one after browsing).
+BOOL CALLBACK CollectPane(HWND window, LPARAM param) {
+  char name[64] = {};
+  char parentName[64] = {};
+  GetClassNameA(window, name, sizeof(name));
+  GetClassNameA(GetParent(window), parentName, sizeof(parentName));
+  if (std::string(name) == "SysListView32" && std::string(parentName) == "SHELLDLL_DefView" && IsWindowVisible(window)) {
+    *reinterpret_cast<HWND*>(param) = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
 HWND FindPane(HWND main) {
-  struct Search {
-    HWND found = nullptr;
-  } search;
-  EnumChildWindows(
-      main,
-      [](HWND window, LPARAM param) -> BOOL {
-        char name[64] = {};
-        GetClassNameA(window, name, sizeof(name));
-        HWND parent = GetParent(window);
-        char parentName[64] = {};
-        GetClassNameA(parent, parentName, sizeof(parentName));
-        if (std::string(name) == "SysListView32" && std::string(parentName) == "SHELLDLL_DefView" && IsWindowVisible(window)) {
-          reinterpret_cast<Search*>(param)->found = window;
-          return FALSE;
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&search));
-  return search.found;
+  HWND found = nullptr;
+  EnumChildWindows(main, CollectPane, reinterpret_cast<LPARAM>(&found));
+  return found;
 }
 
 class ShellViewTest : public ::testing::Test {
