@@ -123,7 +123,7 @@ bool DisplayName(IShellFolder* folder, const CachedItem& item, const ShellFuncti
       ansi[bytes] = '\0';
       break;
     case STRRET_CSTR:
-      lstrcpynA(ansi, name.cStr, sizeof(ansi));
+      lstrcpynA(ansi, name.cStr, sizeof(name.cStr));
       break;
     case STRRET_OFFSET:
       if (name.uOffset >= item.idBytes) return false;

@@ -17,14 +17,18 @@ import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from harness import Failure, Harness, Installation  # noqa: E402
+from harness import ROOT, Failure, Harness, Installation, Viewhost  # noqa: E402
 
 FILES = ["写真.jpg", "しゃしん帳.txt", "シャシン.bmp", "議事録.doc", "予定表.csv", "notes.txt", "ﾖﾃｲ.txt"]
 SYASIN = ("写真.jpg", "しゃしん帳.txt", "シャシン.bmp")
 LIST_PATH = "find:ExplorerWClass/ExplorerBrowserControl/SHELLDLL_DefView/SysListView32"
 INI = ("[main]\nToolTipAliveTime=5000\nDictAliveTime=60000\n"
        "Classes=NoListViewHere\nShellViewClasses=DirectUIHWND\tSysListView32\n"
-       "TargetConditions=\"*\tExplorerWClass\t*\t\"\n")
+       "TargetConditions=\"*\tExplorerWClass\t*\t*\tCabinetWClass\t*\t\"\n")
+# viewhost's plain list: a SysListView32 in a pane named SHELLDLL_DefView, but no shell
+# view behind it (its CabinetWClass window does not answer WM_USER+7).
+NAMES = os.path.join(ROOT, "tests", "data", "e2e-names.txt")
+KAIRO, KAISYA = 4, 3
 
 
 def settle():
@@ -119,8 +123,29 @@ def main():
         h.check(selection_becomes([yotei[0]]) == [yotei[0]], f"yotei selects {names[yotei[0]]}")
         h.screenshot(f"shell-{bits}-04-renamed")
 
+        h.viewprobe("close", LIST_PATH)
+
+        # No shell view behind a window of a shell view class: its keys reach it untouched.
+        host = Viewhost(h, "--list", NAMES, "--title", "no shell view")
+        h.click_into(host.list)
+        h.viewprobe("deselect", host.list, -1)
+        h.type("kai")
+        h.wait_for(lambda: h.selected(host.list) == [KAIRO], 5)
+        h.check(h.selected(host.list) == [KAIRO], "without a shell view the list's own type-ahead gets kai")
         code = app.stop()
         h.check(code == 0, "Kanasift exits with 0")
+
+        # The same class among the list-view classes too: the list path serves it.
+        settle()
+        both = Installation(h, "shell-both", INI.replace("Classes=NoListViewHere", "Classes=SysListView32"))
+        both.start()
+        h.click_into(host.list)
+        h.viewprobe("deselect", host.list, -1)
+        h.type("kaisya")
+        h.wait_for(lambda: h.selected(host.list) == [KAISYA], 5)
+        h.check(h.selected(host.list) == [KAISYA], "a class in both lists without a shell view is served as a list")
+        host.close()
+        h.check(both.stop() == 0, "the second Kanasift exits with 0")
     except Failure as failure:
         h.check(False, str(failure))
     finally:
