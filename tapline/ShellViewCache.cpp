@@ -97,45 +97,89 @@ void ResetCache(ViewCache& cache) {
   cache.generation = NextGeneration();
 }
 
-bool ResizeCache(ViewCache& cache, std::uint32_t count) {
-  for (std::uint32_t i = count; i < cache.count; ++i) FreeItem(cache.items[i]);
-  if (count > cache.capacity) {
-    std::uint32_t capacity = cache.capacity < 64 ? 64 : cache.capacity;
-    while (capacity < count) capacity = capacity > 0x7FFFFFFFu / 2 ? count : capacity * 2;
-    auto* items = static_cast<CachedItem*>(HeapBytes(static_cast<std::size_t>(capacity) * sizeof(CachedItem)));
-    if (!items) {
-      if (count < cache.count) cache.count = count;
-      return false;
-    }
-    for (std::uint32_t i = 0; i < capacity; ++i) items[i] = CachedItem();
-    for (std::uint32_t i = 0; i < cache.count && i < count; ++i) items[i] = cache.items[i];
-    if (cache.items) FreeHeapBytes(cache.items);
-    cache.items = items;
-    cache.capacity = capacity;
+CacheRenewal::CacheRenewal(ViewCache& cache, std::uint32_t count) : cache_(cache), count_(count) {
+  fresh_ = static_cast<CachedItem*>(HeapBytes(static_cast<std::size_t>(count ? count : 1) * sizeof(CachedItem)));
+  if (fresh_) {
+    for (std::uint32_t i = 0; i < count; ++i) fresh_[i] = CachedItem();
   }
-  for (std::uint32_t i = cache.count; i < count; ++i) cache.items[i] = CachedItem();
-  cache.count = count;
-  return true;
 }
 
-bool SetItemId(ViewCache& cache, std::uint32_t at, const std::uint8_t* id, std::uint32_t idBytes,
-               std::uint64_t hash, std::int32_t index) {
-  if (at >= cache.count) return false;
-  CachedItem& item = cache.items[at];
-  item.index = index;
-  if (item.block && item.hash == hash && item.idBytes == idBytes && std::memcmp(item.block, id, idBytes) == 0) {
-    return true;
+CacheRenewal::~CacheRenewal() {
+  if (!committed_ && fresh_) {
+    // Items taken from the kept ones go back where the kept ones are freed with the slot.
+    for (std::uint32_t i = 0; i < count_; ++i) FreeItem(fresh_[i]);
+    FreeHeapBytes(fresh_);
   }
-  FreeItem(item);
-  item.index = index;
-  if (!id || idBytes == 0) return true;  // an empty place
-  auto* block = static_cast<std::uint8_t*>(HeapBytes(idBytes));
-  if (!block) return false;
-  std::memcpy(block, id, idBytes);
-  item.block = block;
-  item.idBytes = idBytes;
-  item.hash = hash;
-  return true;
+  FreeHeapBytes(byHash_);
+}
+
+void CacheRenewal::IndexKept() {
+  tableSize_ = 16;
+  while (tableSize_ < cache_.count * 2 && tableSize_ < (1u << 22)) tableSize_ *= 2;
+  byHash_ = static_cast<std::uint32_t*>(HeapBytes(tableSize_ * sizeof(std::uint32_t)));
+  if (!byHash_) return;
+  std::memset(byHash_, 0, tableSize_ * sizeof(std::uint32_t));
+  for (std::uint32_t i = 0; i < cache_.count; ++i) {
+    if (!cache_.items[i].block) continue;
+    for (std::uint32_t at = static_cast<std::uint32_t>(cache_.items[i].hash) & (tableSize_ - 1), n = 0; n < tableSize_;
+         at = (at + 1) & (tableSize_ - 1), ++n) {
+      if (byHash_[at] == 0) {
+        byHash_[at] = i + 1;
+        break;
+      }
+    }
+  }
+}
+
+bool CacheRenewal::TakeKept(std::uint32_t at, const void* id, std::uint32_t idBytes, std::uint64_t hash) {
+  if (tableSize_ == 0) IndexKept();
+  if (!byHash_) return false;
+  for (std::uint32_t slot = static_cast<std::uint32_t>(hash) & (tableSize_ - 1), n = 0; n < tableSize_;
+       slot = (slot + 1) & (tableSize_ - 1), ++n) {
+    const std::uint32_t entry = byHash_[slot];
+    if (entry == 0) return false;
+    CachedItem& kept = cache_.items[entry - 1];
+    if (kept.block && kept.hash == hash && kept.idBytes == idBytes && std::memcmp(kept.block, id, idBytes) == 0) {
+      fresh_[at] = kept;
+      kept = CachedItem();
+      return true;
+    }
+  }
+  return false;
+}
+
+void CacheRenewal::Put(std::uint32_t at, const void* id, std::int32_t index) {
+  if (!fresh_ || at >= count_) return;
+  const std::uint32_t idBytes = ItemIdBytes(id);
+  if (idBytes != 0) {
+    CachedItem* here = at < cache_.count ? &cache_.items[at] : nullptr;
+    if (here && here->block && here->idBytes == idBytes && std::memcmp(here->block, id, idBytes) == 0) {
+      fresh_[at] = *here;  // the common case: the same item at the same place
+      *here = CachedItem();
+    } else {
+      const std::uint64_t hash = HashBytes(id, idBytes);
+      if (!TakeKept(at, id, idBytes, hash)) {
+        auto* block = static_cast<std::uint8_t*>(HeapBytes(idBytes));
+        if (block) {
+          std::memcpy(block, id, idBytes);
+          fresh_[at].block = block;
+          fresh_[at].idBytes = idBytes;
+          fresh_[at].hash = hash;
+        }
+      }
+    }
+  }
+  fresh_[at].index = index;  // an ID the view did not tell leaves an empty place
+  fresh_[at].state = 0;
+}
+
+void CacheRenewal::Commit() {
+  if (!fresh_ || committed_) return;
+  for (std::uint32_t i = 0; i < cache_.count; ++i) FreeItem(cache_.items[i]);
+  if (cache_.items) FreeHeapBytes(cache_.items);
+  cache_.items = fresh_;
+  cache_.count = cache_.capacity = count_;
+  committed_ = true;
 }
 
 bool SetItemName(ViewCache& cache, std::uint32_t at, const char* name, std::uint16_t nameBytes) {

@@ -49,12 +49,34 @@ void ReleaseCache(ViewCache* cache);
 
 // Drops every item and gives the slot a new generation.
 void ResetCache(ViewCache& cache);
-// Makes room for `count` items (new ones empty, surplus ones dropped); false without memory.
-bool ResizeCache(ViewCache& cache, std::uint32_t count);
-// Puts an item ID at a place; keeps the name when the ID is the one kept there.
-// False without memory (the place is then empty).
-bool SetItemId(ViewCache& cache, std::uint32_t at, const std::uint8_t* id, std::uint32_t idBytes,
-               std::uint64_t hash, std::int32_t index);
+
+// Takes the view's items anew, place by place. An item whose ID is kept, at its place or
+// at another one (the view was sorted, an item was added before it), keeps its name; the
+// kept items not taken again are dropped by Commit.
+class CacheRenewal {
+ public:
+  CacheRenewal(ViewCache& cache, std::uint32_t count);
+  ~CacheRenewal();
+  CacheRenewal(const CacheRenewal&) = delete;
+  CacheRenewal& operator=(const CacheRenewal&) = delete;
+  // False without memory: then nothing changes.
+  bool Ok() const { return fresh_ != nullptr; }
+  // The item at place `at` (below the count) has this ID (null: none the view told).
+  void Put(std::uint32_t at, const void* id, std::int32_t index);
+  void Commit();
+
+ private:
+  bool TakeKept(std::uint32_t at, const void* id, std::uint32_t idBytes, std::uint64_t hash);
+  void IndexKept();
+
+  ViewCache& cache_;
+  std::uint32_t count_;
+  CachedItem* fresh_ = nullptr;
+  std::uint32_t* byHash_ = nullptr;  // kept places by ID hash (place + 1; 0 is free)
+  std::uint32_t tableSize_ = 0;
+  bool committed_ = false;
+};
+
 // Keeps a name read for a place.
 bool SetItemName(ViewCache& cache, std::uint32_t at, const char* name, std::uint16_t nameBytes);
 

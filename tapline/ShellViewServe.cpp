@@ -147,39 +147,27 @@ std::uint64_t FolderHash(IShellFolder* folder, const ShellFunctions& functions) 
   return bytes ? HashBytes(id.Get(), bytes) | 1 : 0;
 }
 
-void KeepId(ViewCache& cache, std::uint32_t at, const void* id, std::int32_t index) {
-  const std::uint32_t bytes = ItemIdBytes(id);
-  if (bytes == 0) {
-    SetItemId(cache, at, nullptr, 0, 0, index);  // not an ID we can keep: an empty place
-    return;
-  }
-  SetItemId(cache, at, static_cast<const std::uint8_t*>(id), bytes, HashBytes(id, bytes), index);
-}
-
 // Takes the IDs of the view's items now, in the view's own order where it tells it,
-// else in its item order. A place whose ID is the one kept keeps its name.
+// else in its item order. An item whose ID is kept keeps its name.
 bool TakeItemIds(ViewCache& cache, IFolderView* folderView, const ShellFunctions& functions) {
   ComRef<IShellItemArray> array;
   DWORD inViewOrder = 0;
   if (functions.idListOf &&
       SUCCEEDED(folderView->Items(SVGIO_ALLVIEW | SVGIO_FLAG_VIEWORDER, IID_IShellItemArray, array.PutVoid())) &&
       array && SUCCEEDED(array->GetCount(&inViewOrder)) && inViewOrder <= kMaxItems) {
-    if (!cache.viewOrder) {
-      const std::uint64_t folderHash = cache.folderHash;
-      ResetCache(cache);
-      cache.folderHash = folderHash;
-      cache.viewOrder = true;
-    }
-    if (!ResizeCache(cache, inViewOrder)) return false;
+    cache.viewOrder = true;
+    CacheRenewal renewal(cache, inViewOrder);
+    if (!renewal.Ok()) return false;
     for (DWORD i = 0; i < inViewOrder; ++i) {
       ComRef<IShellItem> item;
       ShellMemory id(functions.free);
       if (FAILED(array->GetItemAt(i, item.Put())) || !item || FAILED(functions.idListOf(item.Get(), id.Put<ITEMIDLIST>()))) {
-        KeepId(cache, i, nullptr, -1);
+        renewal.Put(i, nullptr, -1);
         continue;
       }
-      KeepId(cache, i, LastItemId(id.Get()), -1);
+      renewal.Put(i, LastItemId(id.Get()), -1);
     }
+    renewal.Commit();
     return true;
   }
   // The view does not tell its order (Wine), or it has no items (some shells then fail).
@@ -188,20 +176,14 @@ bool TakeItemIds(ViewCache& cache, IFolderView* folderView, const ShellFunctions
       static_cast<std::uint32_t>(count) > kMaxItems) {
     return false;
   }
-  if (cache.viewOrder) {
-    const std::uint64_t folderHash = cache.folderHash;
-    ResetCache(cache);
-    cache.folderHash = folderHash;
-  }
-  if (!ResizeCache(cache, static_cast<std::uint32_t>(count))) return false;
+  cache.viewOrder = false;
+  CacheRenewal renewal(cache, static_cast<std::uint32_t>(count));
+  if (!renewal.Ok()) return false;
   for (int i = 0; i < count; ++i) {
     ShellMemory id(functions.free);
-    if (FAILED(folderView->Item(i, id.Put<ITEMID_CHILD>()))) {
-      KeepId(cache, static_cast<std::uint32_t>(i), nullptr, i);
-      continue;
-    }
-    KeepId(cache, static_cast<std::uint32_t>(i), id.Get(), i);
+    renewal.Put(static_cast<std::uint32_t>(i), SUCCEEDED(folderView->Item(i, id.Put<ITEMID_CHILD>())) ? id.Get() : nullptr, i);
   }
+  renewal.Commit();
   return true;
 }
 
@@ -425,6 +407,7 @@ void ServeShellRead(HWND window, const RequestFacts& facts, AnswerWriter& writer
         return;
       }
       std::uint32_t length = 0;
+      writer.CountNameRead();
       if (DisplayName(folder.Get(), item, target.functions, text, length)) {
         if (!SetItemName(*cache, at, text, static_cast<std::uint16_t>(length))) {
           writer.Finish(Status::Failed);

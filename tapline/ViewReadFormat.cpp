@@ -161,6 +161,11 @@ void AnswerWriter::Resume(std::uint32_t itemCount, std::uint32_t selectedCount, 
   if (wake_) wake_(context_);
 }
 
+void AnswerWriter::CountNameRead() {
+  RequestHeader& header = HeaderAt(base_);
+  Store(header.namesRead, Load(header.namesRead) + 1);
+}
+
 void AnswerWriter::PauseHere() {
   if (!overflowed_ && !stopped_) Publish();
   if (stopped_) {
@@ -295,6 +300,7 @@ bool ReadAnswer(const RequestHeader& header, std::uint32_t capacity, AnswerSumma
   summary.lastVisible = Join(header.lastVisibleLow, header.lastVisibleHigh);
   summary.generation = header.generation;
   summary.flags = header.flags;
+  summary.namesRead = header.namesRead;
   summary.haveRect = (header.flags & kShellHaveRect) != 0;
   summary.rectLeft = static_cast<std::int32_t>(header.rectLeft);
   summary.rectTop = static_cast<std::int32_t>(header.rectTop);

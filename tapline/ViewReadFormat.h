@@ -132,7 +132,7 @@ struct RequestHeader {
   std::uint32_t rectTop;        // coordinates of the request's window (signed values)
   std::uint32_t rectRight;
   std::uint32_t rectBottom;
-  std::uint32_t reserved;
+  std::uint32_t namesRead;  // shell: display names the library read through the shell (all parts)
 };
 static_assert(sizeof(RequestHeader) == 128, "the header is 32 words in every process");
 
@@ -240,6 +240,8 @@ class AnswerWriter {
   // ShellChange: the focused item's place, then Done.
   void FinishChange(bool haveRect, std::int32_t left, std::int32_t top, std::int32_t right, std::int32_t bottom);
   std::uint32_t Records() const { return records_; }
+  // Shell: one more display name read through the shell for this answer.
+  void CountNameRead();
   // Bytes the answer needs beyond the records added (items not read when it overflowed).
   void CountMore(std::uint64_t bytes) { needed_ += bytes; }
 
@@ -271,6 +273,7 @@ struct AnswerSummary {
   Status status = Status::Pending;
   std::uint32_t generation = 0;
   std::uint32_t flags = 0;
+  std::uint32_t namesRead = 0;
   bool haveRect = false;
   std::int32_t rectLeft = 0;
   std::int32_t rectTop = 0;

@@ -385,5 +385,6 @@ std::unique_ptr<ViewRead> BatchViewProvider::ReadAgain(HWND view, ReadKind kind,
 
 void BatchViewProvider::Finished(HWND view, const ViewRead& read) {
   counters_.lastAnswerBytes = read.Snapshot().answerBytes;
+  counters_.shellNamesRead += read.Snapshot().namesRead;
   if (read.Complete()) RememberSize(view, read.Snapshot().answerBytes);
 }

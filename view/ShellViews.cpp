@@ -29,7 +29,9 @@ class ShellList final : public ListView {
     switch (Resolve()) {
       case Mode::Shell: return reading_.Items().itemCount;
       case Mode::Fallback: return fallback_->ItemCount();
-      case Mode::Lost: break;
+      case Mode::Lost:
+      case Mode::Unknown:
+        break;
     }
     return 0;
   }
@@ -38,7 +40,9 @@ class ShellList final : public ListView {
     switch (Resolve()) {
       case Mode::Shell: return reading_.Items().selectedCount;
       case Mode::Fallback: return fallback_->SelectedCount();
-      case Mode::Lost: break;
+      case Mode::Lost:
+      case Mode::Unknown:
+        break;
     }
     return 0;
   }
@@ -47,7 +51,9 @@ class ShellList final : public ListView {
     switch (Resolve()) {
       case Mode::Shell: return reading_.Items().firstSelected;
       case Mode::Fallback: return fallback_->FirstSelected();
-      case Mode::Lost: break;
+      case Mode::Lost:
+      case Mode::Unknown:
+        break;
     }
     return -1;
   }

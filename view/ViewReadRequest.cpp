@@ -165,6 +165,7 @@ ReadOutcome ViewRead::Take() {
     snapshot_.caret = static_cast<TreeItem>(summary.caret);
     snapshot_.lastVisible = static_cast<TreeItem>(summary.lastVisible);
   }
+  snapshot_.namesRead = summary.namesRead;
   // Published counts only grow; the published bytes hold at least the published records.
   if (summary.publishedRecords < publishedRecords_ || summary.publishedBytes < takenBytes_) return ReadOutcome::Refused;
   if (summary.publishedRecords > publishedRecords_) {

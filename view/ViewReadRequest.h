@@ -38,6 +38,7 @@ struct ViewSnapshot {
   TreeItem lastVisible = 0;
   std::uint32_t generation = 0;  // shell: the library's generation of the names
   std::uint32_t shellFlags = 0;  // shell: viewread::kShell* bits
+  std::uint32_t namesRead = 0;   // shell: names the library read through the shell for this answer
   std::vector<Item> items;  // list: by index; tree: in display order; shell: in the view's order
   std::string texts;        // every name, one after another
   std::size_t answerBytes = 0;  // the size of the answer in the shared mapping so far
@@ -77,6 +78,7 @@ struct BatchCounters {
   unsigned fallbacks = 0;     // requested, but read item by item after all
   unsigned lost = 0;          // the view did not answer: the operation gave up
   unsigned perItemNames = 0;  // names read with one message each
+  unsigned shellNamesRead = 0;  // shell views: names the library had to read through the shell
   std::size_t lastAnswerBytes = 0;
 };
 

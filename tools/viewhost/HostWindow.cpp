@@ -31,6 +31,8 @@ LRESULT CALLBACK MainProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
       return 1;
     case kBrowseMessage:
       return BrowseShellView(wParam != 0) ? 1 : 0;
+    case kSortMessage:
+      return ClickFirstColumn(window) ? 1 : 0;
     case WM_SIZE: {
       ResizeShellView(window);
       int width = LOWORD(lParam);

@@ -20,6 +20,7 @@ const wchar_t kUsage[] =
     L"  --shell FOLDER       host a real shell view of FOLDER (IExplorerBrowser) instead of the\n"
     L"                       list and tree views; FOLDER may be a virtual one (::{CLSID})\n"
     L"  --shell-other FOLDER where posting WM_APP+2 (wParam 1) takes the shell view (0: back)\n"
+    L"                       (posting WM_APP+3 clicks the first column header of the shell view)\n"
     L"  --handles FILE       write pid and window handles to FILE once the views are filled\n"
     L"                       (without it they go to standard output)\n"
     L"FILE may be a Unix path (/tmp/h.txt), read as Z:\\tmp\\h.txt.\n"

@@ -1,5 +1,6 @@
 #include "ShellHost.h"
 
+#include <commctrl.h>
 #include <shlobj.h>
 #include <shobjidl.h>
 
@@ -74,6 +75,19 @@ void ResizeShellView(HWND main) {
 bool BrowseShellView(bool other) {
   const std::wstring& folder = g_folders[other ? 1 : 0];
   return !folder.empty() && Browse(folder);
+}
+
+bool ClickFirstColumn(HWND main) {
+  HWND pane = ShellPane(main);
+  if (!pane) return false;
+  NMLISTVIEW click = {};
+  click.hdr.hwndFrom = pane;
+  click.hdr.idFrom = static_cast<UINT_PTR>(GetDlgCtrlID(pane));
+  click.hdr.code = LVN_COLUMNCLICK;
+  click.iItem = -1;
+  click.iSubItem = 0;
+  SendMessageW(GetParent(pane), WM_NOTIFY, click.hdr.idFrom, reinterpret_cast<LPARAM>(&click));
+  return true;
 }
 
 void StopShellView() {

@@ -17,6 +17,11 @@ constexpr UINT kBrowseMessage = WM_APP + 2;
 
 // Creates the browser in `main` and shows `folder` (a path or a "::{CLSID}" name of a
 // virtual folder); false with a message when the shell would not.
+// Posted to the main window in shell mode: the view's file pane gets a click on its first
+// column header, as from the mouse (the shell view sorts by name, the other way round
+// when it was sorted so already).
+constexpr UINT kSortMessage = WM_APP + 3;
+
 bool StartShellView(HWND main, const std::wstring& folder, const std::wstring& otherFolder, std::wstring& error);
 // The file pane now shown (it changes when the view browses elsewhere), or null.
 HWND ShellPane(HWND main);
@@ -24,4 +29,6 @@ HWND ShellPane(HWND main);
 void ResizeShellView(HWND main);
 // Browses as kBrowseMessage asks; false when the shell would not.
 bool BrowseShellView(bool other);
+// What kSortMessage asks; false without a file pane.
+bool ClickFirstColumn(HWND main);
 void StopShellView();

@@ -243,6 +243,52 @@ TEST_F(ShellViewTest, StepsThroughTheShellEndAsStepsThroughTheListMessages) {
   EXPECT_EQ(c.lost, 0u);
 }
 
+std::vector<std::string> PaneNames(HWND pane) {
+  std::vector<std::string> names;
+  auto list = OpenRemoteList(pane);
+  if (!list->OpenRecord()) return names;
+  for (int i = 0, n = list->ItemCount(); i < n; ++i) {
+    std::string text;
+    list->ItemText(i, text);
+    names.push_back(text);
+  }
+  return names;
+}
+
+// Names are kept by the item, not by its place: after the view was sorted the other way
+// round no name is read through the shell again, and the step selects the first
+// candidate of the new order.
+TEST_F(ShellViewTest, ASortedViewKeepsItsNamesAndIsSearchedInItsNewOrder) {
+  Folder folder(L"sort", kFiles);
+  ViewhostProcess host;
+  ASSERT_STARTED(StartHost(host, folder.Path()));
+  auto views = ShellReader();
+  ASSERT_EQ(RunSteps(*views, host, false, {{"cold", kKaisya, 0}})[0].outcome, static_cast<int>(StepOutcome::Found));
+  EXPECT_EQ(views->Counters().shellNamesRead, kFiles.size()) << "the first step reads every name";
+
+  const std::vector<std::string> before = PaneNames(host.List());
+  for (int click = 0; click < 2 && PaneNames(host.List()) == before; ++click) {
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutA(host.Main(), WM_APP + 3, 0, 0, SMTO_BLOCK, 5000, &ignored);
+  }
+  const std::vector<std::string> after = PaneNames(host.List());
+  ASSERT_NE(after, before) << "the view did not sort";
+  ASSERT_EQ(after.front(), before.back()) << "the other way round";
+
+  DeselectAll(host.List());
+  auto steps = RunSteps(*views, host, false, {{"sorted", kKaisya, 0}});
+  ASSERT_EQ(steps[0].selected.size(), 1u);
+  std::size_t first = after.size();
+  for (std::size_t i = 0; i < after.size() && first == after.size(); ++i) {
+    if (after[i].rfind(Utf8ToAnsi("会社"), 0) == 0 || after[i].rfind(Utf8ToAnsi("かいしゃ"), 0) == 0 ||
+        after[i].rfind(Utf8ToAnsi("カイシャ"), 0) == 0 || after[i].rfind(Utf8ToAnsi("ｶｲｼｬ"), 0) == 0) {
+      first = i;
+    }
+  }
+  EXPECT_EQ(steps[0].selected[0], static_cast<int>(first)) << "the first candidate of the new order";
+  EXPECT_EQ(views->Counters().shellNamesRead, kFiles.size()) << "no name was read again";
+}
+
 TEST_F(ShellViewTest, AHungViewEndsTheStepWithinTheBoundAndServesAgainAfterwards) {
   Folder folder(L"hang", kFiles);
   ViewhostProcess host;
