@@ -88,7 +88,7 @@ void ResetCache(ViewCache& cache) {
   for (std::uint32_t i = 0; i < cache.count; ++i) FreeItem(cache.items[i]);
   if (cache.items) FreeHeapBytes(cache.items);
   cache.items = nullptr;
-  cache.count = cache.capacity = 0;
+  cache.count = 0;
   cache.folderHash = 0;
   cache.viewOrder = false;
   cache.selectedCount = 0;
@@ -178,7 +178,7 @@ void CacheRenewal::Commit() {
   for (std::uint32_t i = 0; i < cache_.count; ++i) FreeItem(cache_.items[i]);
   if (cache_.items) FreeHeapBytes(cache_.items);
   cache_.items = fresh_;
-  cache_.count = cache_.capacity = count_;
+  cache_.count = count_;
   committed_ = true;
 }
 
@@ -233,7 +233,7 @@ std::uint64_t HashBytes(const void* bytes, std::uint32_t length) {
 void DropAllCaches() {
   for (auto& slot : g_slots) {
     slot.items = nullptr;
-    slot.count = slot.capacity = 0;
+    slot.count = 0;
     slot.defView = nullptr;
   }
   HANDLE heap = InterlockedExchangePointer(const_cast<PVOID volatile*>(&g_heap), nullptr);

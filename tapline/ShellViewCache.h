@@ -33,7 +33,6 @@ struct ViewCache {
   std::uint64_t folderHash = 0;
   std::uint32_t generation = 0;  // changes when the kept items start afresh
   std::uint32_t count = 0;
-  std::uint32_t capacity = 0;
   CachedItem* items = nullptr;
   bool viewOrder = false;  // the items are in the view's own order (else its item order)
   std::uint32_t selectedCount = 0;
