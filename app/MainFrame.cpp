@@ -40,6 +40,14 @@ bool SystemReadsSettingsFile(const std::string& path) {
   return GetPrivateProfileSectionNamesA(names, sizeof(names), path.c_str()) > 0;
 }
 
+// A tab-separated class list in the NUL-separated form the hook library reads.
+std::string NulSeparated(const std::string& list) {
+  std::string converted(list);
+  converted.append(2, '\0');
+  Tapline::tssToNss(converted.data());
+  return converted;
+}
+
 }  // namespace
 
 MainFrame* GetMainFrame() {
@@ -247,6 +255,9 @@ void MainFrame::ConfigureHookLibrary(TaskTrayAppIniFile& ini) {
   if (!Tapline::setTreeViewClasses(settings_.treeClasses.c_str())) {
     MessageBoxA(nullptr, "Failed to setTreeViewClasses()", "Kanasift", MB_OK);
   }
+  if (!Tapline::setShellViewClasses(settings_.shellViewClasses.c_str())) {
+    MessageBoxA(nullptr, "Failed to setShellViewClasses()", "Kanasift", MB_OK);
+  }
   // The tree classes as a NUL-separated list: the text plus two spare bytes for the
   // conversion in place.
   treeViewClassList_.assign(settings_.treeClasses);
@@ -262,7 +273,10 @@ void MainFrame::ConfigureHookLibrary(TaskTrayAppIniFile& ini) {
 void MainFrame::StartInput() {
   // Names are read inside the view's process when the hook library serves it, item by
   // item otherwise.
-  views_ = std::make_unique<BatchViewProvider>(std::make_unique<TaplineViewReads>());
+  // Windows of the shell view classes are read through the shell view that holds them.
+  auto views = std::make_unique<BatchViewProvider>(std::make_unique<TaplineViewReads>());
+  views->SetShellViewClasses(NulSeparated(settings_.shellViewClasses), NulSeparated(settings_.classes));
+  views_ = std::move(views);
   search_ = std::make_unique<CoreSearchService>(*migemoLoadThread_, *views_, *this,
                                                 treeViewClassList_.c_str());
   engine_ = std::make_unique<InputEngine>(*this, *search_, *views_, settings_, shortcuts_,

@@ -26,5 +26,10 @@ struct AppSettings {
   std::int32_t regexHistMax = 10;
   std::string classes = "SysListView32";
   std::string treeClasses = "SysTreeView32";
-  std::string targetConditions = "*\tProgman\t*\t*\tExploreWClass\t*\t*\tCabinetWClass\t*\t";
+  // Windows served through the shell view that holds them: the file pane of today's
+  // Explorer and of the common file dialogs.
+  std::string shellViewClasses = "DirectUIHWND";
+  // The desktop, Explorer windows, and the file pane of the common file dialogs.
+  std::string targetConditions =
+      "*\tProgman\t*\t*\tExploreWClass\t*\t*\tCabinetWClass\t*\t*\t#32770\tDirectUIHWND\t";
 };

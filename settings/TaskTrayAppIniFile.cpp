@@ -93,6 +93,9 @@ const char* TaskTrayAppIniFile::getClasses(std::string& out) {
 const char* TaskTrayAppIniFile::getTreeClasses(std::string& out) {
   return readStringOr("TreeClasses", kDefaults.treeClasses, out);
 }
+const char* TaskTrayAppIniFile::getShellViewClasses(std::string& out) {
+  return readStringOr("ShellViewClasses", kDefaults.shellViewClasses, out);
+}
 const char* TaskTrayAppIniFile::getTargetConditions(std::string& out) {
   return readStringOr("TargetConditions", kDefaults.targetConditions, out);
 }
@@ -126,6 +129,7 @@ void LoadAppSettings(TaskTrayAppIniFile& file, AppSettings& settings) {
   settings.isForceEnable = file.getIsForceEnable();
   file.getClasses(settings.classes);
   file.getTreeClasses(settings.treeClasses);
+  file.getShellViewClasses(settings.shellViewClasses);
   file.getTargetConditions(settings.targetConditions);
   settings.regexHistMax = file.getRegexHistMax();
 }

@@ -42,6 +42,7 @@ class TaskTrayAppIniFile : public IniFile {
   // the default, and return its text.
   const char* getClasses(std::string& out);
   const char* getTreeClasses(std::string& out);
+  const char* getShellViewClasses(std::string& out);
   const char* getTargetConditions(std::string& out);
 
   // Written as 1 or 0; true when the file was written.

@@ -3,6 +3,7 @@
 #include <atomic>
 
 #include "platform/Win32Handles.h"
+#include "tapline/ShellViewCache.h"
 #include "tapline/TaplineTypes.h"
 
 namespace tapline {
@@ -81,6 +82,7 @@ void DetachProcess() {
   g_mapping.Reset();
   HANDLE event = g_inputEvent.exchange(nullptr);
   if (event) CloseHandle(event);
+  DropAllCaches();
 }
 
 HINSTANCE DllModule() { return g_module; }

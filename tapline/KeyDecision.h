@@ -22,7 +22,9 @@ constexpr std::uint8_t kVkReturn = 0x0D;
 constexpr std::uint8_t kVkEscape = 0x1B;
 
 enum class HookMode { Pass, ToggleOnly, Full };
-enum class ViewKind { List, Tree };
+// Shell: a window served through the shell view that holds it; its keys go as in a list
+// view, but the sorts cannot reorder a shell view.
+enum class ViewKind { List, Tree, Shell };
 enum class SortKind { SelectState, CheckState, NumberInName };
 
 enum class KeyAction {

@@ -7,6 +7,7 @@
 #include "tapline/DllState.h"
 #include "tapline/InjectedKeys.h"
 #include "tapline/KeyDecision.h"
+#include "tapline/ShellViewFind.h"
 #include "tapline/TargetConditions.h"
 #include "tapline/ViewSort.h"
 
@@ -36,7 +37,10 @@ bool FindFocusedView(const Config& config, FocusedView& view) {
   // the installing thread instead, that thread's focus is not the view's.)
   if (GetWindowThreadProcessId(focus, nullptr) != GetCurrentThreadId()) return false;
   if (!GetClassNameA(focus, view.className, kClassNameBytes)) return false;
-  if (classlist::Contains(view.className, config.listClasses)) {
+  ShellViewRef shell;
+  if (classlist::Contains(view.className, config.shellClasses) && FindShellView(focus, shell)) {
+    view.kind = ViewKind::Shell;
+  } else if (classlist::Contains(view.className, config.listClasses)) {
     view.kind = ViewKind::List;
   } else if (classlist::Contains(view.className, config.treeClasses)) {
     view.kind = ViewKind::Tree;

@@ -10,9 +10,12 @@ namespace {
 
 constexpr char kDefaultListClasses[] = "SysListView32";
 constexpr char kDefaultTreeClasses[] = "SysTreeView32";
-// Three triples {title, top-level class, view class}, each field NUL-terminated.
-constexpr char kDefaultConditions[] = "*\0Progman\0*\0*\0ExploreWClass\0*\0*\0CabinetWClass\0*";
-constexpr std::uint32_t kDefaultConditionCount = 3;
+constexpr char kDefaultShellClasses[] = "DirectUIHWND";
+// Four triples {title, top-level class, view class}, each field NUL-terminated: the
+// desktop, Explorer windows, and the file pane of the common file dialogs.
+constexpr char kDefaultConditions[] =
+    "*\0Progman\0*\0*\0ExploreWClass\0*\0*\0CabinetWClass\0*\0*\0#32770\0DirectUIHWND";
+constexpr std::uint32_t kDefaultConditionCount = 4;
 constexpr char kDefaultShortcutKeys[] = "G!NPST!!!!!!H";
 
 constexpr int kReadAttempts = 1024;
@@ -55,6 +58,7 @@ Config DefaultConfig() {
   config.isForceEnable = 0;
   CopyList(config.listClasses, kDefaultListClasses);
   CopyList(config.treeClasses, kDefaultTreeClasses);
+  CopyList(config.shellClasses, kDefaultShellClasses);
   std::memcpy(config.conditions, kDefaultConditions, sizeof(kDefaultConditions));
   config.conditionCount = kDefaultConditionCount;
   for (int i = 0; i < SHORTCUT_COUNT; ++i) {
@@ -67,12 +71,12 @@ Config DefaultConfig() {
 
 const char* SharedBlockName() {
 #if defined(_WIN64) || defined(__x86_64__)
-  return "Kanasift::Tapline.Shared.v1.x64";
+  return "Kanasift::Tapline.Shared.v2.x64";
 #else
-  return "Kanasift::Tapline.Shared.v1.x86";
+  return "Kanasift::Tapline.Shared.v2.x86";
 #endif
 }
-static_assert(kLayoutVersion == 1, "the mapping name carries the layout version");
+static_assert(kLayoutVersion == 2, "the mapping name carries the layout version");
 
 void InitSharedBlock(SharedBlock& block) {
   Config defaults = DefaultConfig();

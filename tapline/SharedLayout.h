@@ -17,7 +17,7 @@
 namespace tapline {
 
 constexpr std::uint32_t kLayoutMagic = 0x4E4C5054;  // "TPLN"
-constexpr std::uint32_t kLayoutVersion = 1;
+constexpr std::uint32_t kLayoutVersion = 2;
 constexpr std::uint32_t kPointerBits = sizeof(void*) * 8;
 
 constexpr std::size_t kClassListBytes = 512;
@@ -51,6 +51,8 @@ struct Config {
   std::uint32_t conditionCount;  // triples in `conditions`
   char listClasses[kClassListBytes];  // NUL-separated, ended by an empty entry
   char treeClasses[kClassListBytes];
+  // Classes of windows served through the shell view that holds them.
+  char shellClasses[kClassListBytes];
   char conditions[kConditionBytes];  // 3 * conditionCount NUL-terminated fields in a row
   Shortcut shortcuts[SHORTCUT_COUNT];
   std::uint8_t reserved1;
@@ -59,7 +61,7 @@ struct Config {
 static_assert(sizeof(Config) % 4 == 0, "Config is copied in 32-bit words");
 
 // The state of a fresh library: use on, enabled, not force-enabled, the default class
-// lists, target conditions and shortcuts, no owner, empty NIS header.
+// lists (shell view classes: DirectUIHWND), target conditions and shortcuts, no owner, empty NIS header.
 Config DefaultConfig();
 
 // One typed key: the bytes it produced in the ANSI code page (a double-byte character

@@ -199,6 +199,15 @@ bool Tapline::setTreeViewClasses(const char* text) {
   return true;
 }
 
+bool Tapline::setShellViewClasses(const char* text) {
+  char parsed[tapline::kClassListBytes];
+  if (!tapline::ParseClassList(text, parsed, sizeof(parsed))) return false;
+  ExclusiveLock lock;
+  std::memcpy(g_config.shellClasses, parsed, sizeof(parsed));
+  Publish();
+  return true;
+}
+
 bool Tapline::setTargetConditions(const char* text) {
   char parsed[tapline::kConditionBytes];
   std::uint32_t triples = 0;

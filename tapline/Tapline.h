@@ -47,6 +47,11 @@ class TAPLINE_API Tapline {
   // does not divide into triples (conditions).
   static bool setListViewClasses(const char* text);
   static bool setTreeViewClasses(const char* text);
+  // Classes of windows served through the shell view that holds them (the file pane of
+  // today's Explorer, DirectUIHWND): such a window counts as a list only while a shell
+  // view is found for it; otherwise its keys pass untouched (or, when its class is a
+  // list-view class too, it is served as a list view).
+  static bool setShellViewClasses(const char* text);
   static bool setTargetConditions(const char* text);
 
   // Converts a tab-separated list in place into the NUL-separated form (ended by an empty

@@ -97,13 +97,23 @@ bool CheckRequest(const void* mapping, std::size_t mappedSize, std::uint32_t req
   if (Join(Load(header.viewLow), Load(header.viewHigh)) != view) return false;
   if (Load(header.status) != static_cast<std::uint32_t>(Status::Pending)) return false;
   std::uint32_t kind = Load(header.kind);
-  if (kind != static_cast<std::uint32_t>(ReadKind::List) && kind != static_cast<std::uint32_t>(ReadKind::Tree)) {
+  if (kind < static_cast<std::uint32_t>(ReadKind::List) || kind > static_cast<std::uint32_t>(ReadKind::ShellChange)) {
     return false;
   }
   std::uint32_t capacity = Load(header.capacity);
   if (capacity < sizeof(RequestHeader) || capacity > mappedSize || capacity > kMaxCapacity) return false;
+  const std::uint32_t records = Load(header.publishedRecords);
+  const std::uint32_t bytes = Load(header.publishedBytes);
+  if (records != 0 || bytes != 0) {
+    // Only a shell read goes on from what it published before.
+    if (kind != static_cast<std::uint32_t>(ReadKind::Shell)) return false;
+    if (bytes > capacity - sizeof(RequestHeader) || records > bytes / sizeof(RecordHead)) return false;
+  }
   facts.kind = static_cast<ReadKind>(kind);
   facts.capacity = capacity;
+  facts.resumeRecords = records;
+  facts.resumeBytes = bytes;
+  facts.generation = Load(header.generation);
   return true;
 }
 
@@ -112,8 +122,9 @@ AnswerWriter::AnswerWriter(void* mapping, const RequestFacts& facts, Wake wake, 
       capacity_(facts.capacity),
       wake_(wake),
       context_(context),
-      used_(sizeof(RequestHeader)),
-      needed_(sizeof(RequestHeader)) {}
+      used_(sizeof(RequestHeader) + facts.resumeBytes),
+      needed_(sizeof(RequestHeader) + facts.resumeBytes),
+      records_(facts.resumeRecords) {}
 
 void AnswerWriter::Begin(std::uint32_t itemCount, std::uint32_t selectedCount, std::uint32_t firstSelected,
                          std::uint64_t root, std::uint64_t caret, std::uint64_t lastVisible) {
@@ -132,6 +143,52 @@ void AnswerWriter::Begin(std::uint32_t itemCount, std::uint32_t selectedCount, s
   __atomic_store_n(&header.status, static_cast<std::uint32_t>(Status::Streaming), __ATOMIC_SEQ_CST);
   if (__atomic_fetch_and(&header.control, ~kControlWake, __ATOMIC_SEQ_CST) & kControlStop) stopped_ = true;
   if (wake_) wake_(context_);  // Kanasift waits for the summary in any case
+}
+
+void AnswerWriter::SetShellFacts(std::uint32_t generation, std::uint32_t flags) {
+  RequestHeader& header = HeaderAt(base_);
+  Store(header.generation, generation);
+  Store(header.flags, flags);
+}
+
+void AnswerWriter::Resume(std::uint32_t itemCount, std::uint32_t selectedCount, std::uint32_t firstSelected) {
+  RequestHeader& header = HeaderAt(base_);
+  Store(header.itemCount, itemCount);
+  Store(header.selectedCount, selectedCount);
+  Store(header.firstSelected, firstSelected);
+  __atomic_store_n(&header.status, static_cast<std::uint32_t>(Status::Streaming), __ATOMIC_SEQ_CST);
+  if (__atomic_fetch_and(&header.control, ~kControlWake, __ATOMIC_SEQ_CST) & kControlStop) stopped_ = true;
+  if (wake_) wake_(context_);
+}
+
+void AnswerWriter::CountNameRead() {
+  RequestHeader& header = HeaderAt(base_);
+  Store(header.namesRead, Load(header.namesRead) + 1);
+}
+
+void AnswerWriter::PauseHere() {
+  if (!overflowed_ && !stopped_) Publish();
+  if (stopped_) {
+    Finish(Status::Stopped);
+    return;
+  }
+  if (overflowed_) {
+    Finish(records_);
+    return;
+  }
+  Finish(Status::Yielded);
+}
+
+void AnswerWriter::FinishChange(bool haveRect, std::int32_t left, std::int32_t top, std::int32_t right,
+                                std::int32_t bottom) {
+  RequestHeader& header = HeaderAt(base_);
+  Store(header.rectLeft, static_cast<std::uint32_t>(left));
+  Store(header.rectTop, static_cast<std::uint32_t>(top));
+  Store(header.rectRight, static_cast<std::uint32_t>(right));
+  Store(header.rectBottom, static_cast<std::uint32_t>(bottom));
+  Store(header.flags, haveRect ? kShellHaveRect : 0);
+  Store(header.firstSelected, kNoItem);
+  Finish(Status::Done);
 }
 
 void AnswerWriter::Add(std::uint64_t item, std::uint32_t state, bool hasText, const char* text,
@@ -227,7 +284,7 @@ RequestHeader CopyHeader(const void* mapping) {
 
 bool ReadAnswer(const RequestHeader& header, std::uint32_t capacity, AnswerSummary& summary) {
   const std::uint32_t status = header.status;
-  if (status < static_cast<std::uint32_t>(Status::Done) || status > static_cast<std::uint32_t>(Status::Stopped)) {
+  if (status < static_cast<std::uint32_t>(Status::Done) || status > static_cast<std::uint32_t>(Status::Yielded)) {
     return false;
   }
   if (capacity < sizeof(RequestHeader)) return false;
@@ -241,6 +298,14 @@ bool ReadAnswer(const RequestHeader& header, std::uint32_t capacity, AnswerSumma
   summary.root = Join(header.rootLow, header.rootHigh);
   summary.caret = Join(header.caretLow, header.caretHigh);
   summary.lastVisible = Join(header.lastVisibleLow, header.lastVisibleHigh);
+  summary.generation = header.generation;
+  summary.flags = header.flags;
+  summary.namesRead = header.namesRead;
+  summary.haveRect = (header.flags & kShellHaveRect) != 0;
+  summary.rectLeft = static_cast<std::int32_t>(header.rectLeft);
+  summary.rectTop = static_cast<std::int32_t>(header.rectTop);
+  summary.rectRight = static_cast<std::int32_t>(header.rectRight);
+  summary.rectBottom = static_cast<std::int32_t>(header.rectBottom);
   if (summary.status == Status::Refused || summary.status == Status::Failed || summary.status == Status::Stopped) {
     return true;
   }
@@ -262,6 +327,53 @@ bool AskToBeWoken(void* mapping, std::uint32_t wakeAt, std::uint32_t status) {
 }
 
 void AskToStop(void* mapping) { __atomic_fetch_or(&HeaderAt(mapping).control, kControlStop, __ATOMIC_SEQ_CST); }
+
+bool AskToGoOn(void* mapping) {
+  std::uint32_t expected = static_cast<std::uint32_t>(Status::Yielded);
+  return __atomic_compare_exchange_n(&HeaderAt(mapping).status, &expected, static_cast<std::uint32_t>(Status::Pending),
+                                     false, __ATOMIC_SEQ_CST, __ATOMIC_SEQ_CST);
+}
+
+std::uint32_t ChangeBytes(std::uint32_t count) {
+  const std::uint64_t bytes = sizeof(RequestHeader) + sizeof(ChangeHead) +
+                              static_cast<std::uint64_t>(count) * sizeof(ChangeOperation);
+  return bytes > kMaxCapacity ? kMaxCapacity + 1 : static_cast<std::uint32_t>(bytes);
+}
+
+bool WriteChange(void* mapping, std::uint32_t capacity, std::uint32_t generation, std::uint32_t folderFlagsMask,
+                 std::uint32_t folderFlags, const ChangeOperation* operations, std::uint32_t count) {
+  if (count > kMaxChangeOperations || ChangeBytes(count) > capacity) return false;
+  RequestHeader& header = HeaderAt(mapping);
+  header.generation = generation;
+  header.argumentBytes = ChangeBytes(count) - static_cast<std::uint32_t>(sizeof(RequestHeader));
+  ChangeHead head = {count, folderFlagsMask, folderFlags, 0};
+  auto* base = static_cast<std::uint8_t*>(mapping) + sizeof(RequestHeader);
+  std::memcpy(base, &head, sizeof(head));
+  if (count > 0) std::memcpy(base + sizeof(head), operations, count * sizeof(ChangeOperation));
+  return true;
+}
+
+bool ReadChange(const void* mapping, const RequestFacts& facts, ChangeHead& head) {
+  if (facts.kind != ReadKind::ShellChange || facts.capacity < sizeof(RequestHeader) + sizeof(ChangeHead)) return false;
+  const auto* words = reinterpret_cast<const std::uint32_t*>(static_cast<const std::uint8_t*>(mapping) +
+                                                              sizeof(RequestHeader));
+  head.count = Load(words[0]);
+  head.folderFlagsMask = Load(words[1]);
+  head.folderFlags = Load(words[2]) & head.folderFlagsMask;
+  head.reserved = 0;
+  if (head.count > kMaxChangeOperations || ChangeBytes(head.count) > facts.capacity) return false;
+  return (head.folderFlagsMask & ~kFolderCheckSelect) == 0;
+}
+
+ChangeOperation OperationAt(const void* mapping, std::uint32_t i) {
+  const auto* words = reinterpret_cast<const std::uint32_t*>(static_cast<const std::uint8_t*>(mapping) +
+                                                              sizeof(RequestHeader) + sizeof(ChangeHead) +
+                                                              static_cast<std::size_t>(i) * sizeof(ChangeOperation));
+  ChangeOperation operation;
+  operation.position = Load(words[0]);
+  operation.flags = Load(words[1]) & kSelectKnownBits;
+  return operation;
+}
 
 bool NextRecord(const std::uint8_t* data, std::size_t size, std::size_t& offset, Record& record) {
   if (!data || offset > size || size - offset < sizeof(RecordHead)) return false;

@@ -24,6 +24,14 @@
 //      answer at the next publication with the status Stopped, so that the view's thread
 //      is free for the selection change that follows.
 //
+// A shell view (the file pane of today's Explorer, the common file dialogs) is read the
+// same way (kind Shell), but its names come from the shell's own interfaces, which are
+// slow in some shells: the library keeps them and pauses a long first read now and then
+// (status Yielded) so that the view's thread can take its other messages; Kanasift sets
+// the status back to Pending and posts the request again, and the answer goes on where
+// it stopped. Changes to a shell view (kind ShellChange) carry their arguments behind
+// the header: which items to select, by their place in an answer of one generation.
+//
 // Both sides treat the other's memory as untrusted: the library reads each request
 // field once and writes nothing beyond the capacity the request names (nor beyond the
 // mapping); Kanasift bounds every count and length it reads back, from copies.
@@ -38,7 +46,7 @@
 namespace viewread {
 
 constexpr std::uint32_t kRequestMagic = 0x5256534B;  // "KSVR"
-constexpr std::uint32_t kFormatVersion = 1;
+constexpr std::uint32_t kFormatVersion = 2;
 
 // A view cuts a name at 259 bytes; its text buffer holds 260 with the NUL.
 constexpr std::uint32_t kTextBufferBytes = 260;
@@ -54,8 +62,10 @@ constexpr std::uint32_t kMaxCapacity = 64u << 20;
 constexpr std::size_t kObjectNameBytes = 80;
 
 enum class ReadKind : std::uint32_t {
-  List = 1,  // every item of a list view, in index order
-  Tree = 2,  // the visible items of a tree view, in display order from the first root
+  List = 1,         // every item of a list view, in index order
+  Tree = 2,         // the visible items of a tree view, in display order from the first root
+  Shell = 3,        // every item of the shell view that holds the window, in the view's order
+  ShellChange = 4,  // select items of that shell view (arguments behind the header)
 };
 
 enum class Status : std::uint32_t {
@@ -66,6 +76,8 @@ enum class Status : std::uint32_t {
   Failed = 4,     // the view misbehaved (a tree whose visible items do not end)
   Streaming = 5,  // the summary is valid; records are being published
   Stopped = 6,    // Kanasift asked for no more
+  Yielded = 7,    // shell: the view's thread paused; the records so far stay, set the
+                  // status back to Pending and post the request again to go on
 };
 
 // Bits of RequestHeader::control, set by Kanasift, taken by the library.
@@ -73,6 +85,11 @@ constexpr std::uint32_t kControlWake = 1;  // set the event once `wakeAt` record
 constexpr std::uint32_t kControlStop = 2;  // end the answer at the next publication
 
 constexpr std::uint32_t kNoItem = 0xFFFFFFFFu;  // firstSelected of a list without selection
+
+// Bits of RequestHeader::flags in a shell answer.
+constexpr std::uint32_t kShellCheckBoxes = 1;  // the view shows check boxes (they show the selection)
+constexpr std::uint32_t kShellHaveRect = 2;    // the rect fields hold the focused item's place
+constexpr std::uint32_t kShellViewOrder = 4;   // the order is the view's own (else its item order)
 
 // At the start of the mapping. Only 32-bit words, so that each field is read and
 // written whole and the layout is the same in every process; 64-bit values (window and
@@ -106,8 +123,44 @@ struct RequestHeader {
   std::uint32_t caretHigh;
   std::uint32_t lastVisibleLow;
   std::uint32_t lastVisibleHigh;
+  // Shell views. Written by the library in an answer, by Kanasift in a ShellChange
+  // request (the generation its places belong to).
+  std::uint32_t generation;
+  std::uint32_t flags;          // kShell* bits of an answer
+  std::uint32_t argumentBytes;  // ShellChange: bytes of arguments behind the header
+  std::uint32_t rectLeft;       // the focused item's place after a change, in client
+  std::uint32_t rectTop;        // coordinates of the request's window (signed values)
+  std::uint32_t rectRight;
+  std::uint32_t rectBottom;
+  std::uint32_t namesRead;  // shell: display names the library read through the shell (all parts)
 };
-static_assert(sizeof(RequestHeader) == 96, "the header is 24 words in every process");
+static_assert(sizeof(RequestHeader) == 128, "the header is 32 words in every process");
+
+// The arguments of a ShellChange request: this head, then `count` operations, carried
+// out in order. Each names an item by its place in the answer of `generation`.
+struct ChangeHead {
+  std::uint32_t count;
+  std::uint32_t folderFlagsMask;  // folder flags to change first (0: none)
+  std::uint32_t folderFlags;
+  std::uint32_t reserved;
+};
+struct ChangeOperation {
+  std::uint32_t position;
+  std::uint32_t flags;  // kSelect* bits
+};
+static_assert(sizeof(ChangeHead) == 16 && sizeof(ChangeOperation) == 8, "plain words");
+
+// Operation bits, with the values of the shell's own SVSI_ flags.
+constexpr std::uint32_t kSelectDeselect = 0x0;
+constexpr std::uint32_t kSelectSelect = 0x1;
+constexpr std::uint32_t kSelectDeselectOthers = 0x4;
+constexpr std::uint32_t kSelectEnsureVisible = 0x8;
+constexpr std::uint32_t kSelectFocused = 0x10;
+constexpr std::uint32_t kSelectKnownBits = 0x1D;
+// The most operations one request may carry.
+constexpr std::uint32_t kMaxChangeOperations = 1u << 20;
+// Folder-flag bits a request may change: check boxes that show the selection.
+constexpr std::uint32_t kFolderCheckSelect = 0x08000000;  // FWF_CHECKSELECT
 
 // Each record: this head, then textLength bytes of text (no NUL), unaligned.
 struct RecordHead {
@@ -133,12 +186,18 @@ void WriteRequest(void* mapping, std::uint32_t capacity, std::uint32_t requestId
 struct RequestFacts {
   ReadKind kind = ReadKind::List;
   std::uint32_t capacity = 0;  // never more than the mapped size
+  // Shell: a request posted again after Yielded goes on from here.
+  std::uint32_t resumeRecords = 0;
+  std::uint32_t resumeBytes = 0;
+  std::uint32_t generation = 0;  // Shell after Yielded, ShellChange: as Kanasift wrote it
 };
 
 // True when the mapping holds a pending request of this format for exactly this request
 // number, requester and view, whose capacity fits the header and the mapped size. Every
 // field is read once, so a request changed meanwhile cannot pass one check and then
-// hand over another value.
+// hand over another value. A shell read may be pending again after Yielded: its
+// published records must then hold together within the capacity (they are taken as
+// the place to go on from); any other request must have none.
 bool CheckRequest(const void* mapping, std::size_t mappedSize, std::uint32_t requestId,
                   std::uint32_t requesterProcessId, std::uint64_t view, RequestFacts& facts);
 
@@ -171,6 +230,21 @@ class AnswerWriter {
   // Records are published in groups of this many.
   static constexpr std::uint32_t kPublishEvery = 64;
 
+  // Shell: goes on with an answer that was Yielded (the facts' resume counts): the
+  // summary is published again, the records so far stay.
+  void Resume(std::uint32_t itemCount, std::uint32_t selectedCount, std::uint32_t firstSelected);
+  // Shell: what the answer says beyond the counts; written before Begin or Resume.
+  void SetShellFacts(std::uint32_t generation, std::uint32_t flags);
+  // Shell: the view's thread pauses here (Yielded); the request is to be posted again.
+  void PauseHere();
+  // ShellChange: the focused item's place, then Done.
+  void FinishChange(bool haveRect, std::int32_t left, std::int32_t top, std::int32_t right, std::int32_t bottom);
+  std::uint32_t Records() const { return records_; }
+  // Shell: one more display name read through the shell for this answer.
+  void CountNameRead();
+  // Bytes the answer needs beyond the records added (items not read when it overflowed).
+  void CountMore(std::uint64_t bytes) { needed_ += bytes; }
+
  private:
   void Publish();
 
@@ -197,6 +271,14 @@ std::uint32_t NameLength(const char* text, std::size_t available, LeadBytePredic
 // Kanasift: what an answer says, from a header copied out of the mapping.
 struct AnswerSummary {
   Status status = Status::Pending;
+  std::uint32_t generation = 0;
+  std::uint32_t flags = 0;
+  std::uint32_t namesRead = 0;
+  bool haveRect = false;
+  std::int32_t rectLeft = 0;
+  std::int32_t rectTop = 0;
+  std::int32_t rectRight = 0;
+  std::int32_t rectBottom = 0;
   std::uint32_t needed = 0;
   std::uint32_t itemCount = 0;
   std::uint32_t selectedCount = 0;
@@ -223,6 +305,20 @@ bool ReadAnswer(const RequestHeader& header, std::uint32_t capacity, AnswerSumma
 bool AskToBeWoken(void* mapping, std::uint32_t wakeAt, std::uint32_t status);
 // Kanasift: asks the library to end the answer.
 void AskToStop(void* mapping);
+// Kanasift: a Yielded answer is to go on; true when it was Yielded (and is Pending now).
+bool AskToGoOn(void* mapping);
+
+// Kanasift: writes the arguments of a ShellChange request behind the header (the
+// header written before); false when they do not fit the capacity.
+bool WriteChange(void* mapping, std::uint32_t capacity, std::uint32_t generation, std::uint32_t folderFlagsMask,
+                 std::uint32_t folderFlags, const ChangeOperation* operations, std::uint32_t count);
+// The library: the head of a checked ShellChange request, copied out of the mapping;
+// false when the arguments do not fit the capacity or name unknown folder flags.
+bool ReadChange(const void* mapping, const RequestFacts& facts, ChangeHead& head);
+// The library: operation `i` (below head.count) copied out, unknown bits cleared.
+ChangeOperation OperationAt(const void* mapping, std::uint32_t i);
+// The bytes a ShellChange request of `count` operations needs, header included.
+std::uint32_t ChangeBytes(std::uint32_t count);
 
 struct Record {
   std::uint64_t item = 0;

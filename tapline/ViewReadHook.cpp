@@ -8,6 +8,7 @@
 #include "platform/Win32Handles.h"
 #include "tapline/ClassList.h"
 #include "tapline/DllState.h"
+#include "tapline/ShellViewServe.h"
 #include "tapline/TaplineTypes.h"
 #include "tapline/ViewReadFormat.h"
 
@@ -120,7 +121,16 @@ void SetEventOf(void* event) { SetEvent(static_cast<HANDLE>(event)); }
 bool IsViewOfKind(HWND view, const Config& config, ReadKind kind) {
   char className[kClassNameBytes];
   if (!GetClassNameA(view, className, kClassNameBytes)) return false;
-  return classlist::Contains(className, kind == ReadKind::Tree ? config.treeClasses : config.listClasses);
+  switch (kind) {
+    case ReadKind::Tree:
+      return classlist::Contains(className, config.treeClasses);
+    case ReadKind::Shell:
+    case ReadKind::ShellChange:
+      return classlist::Contains(className, config.shellClasses);
+    case ReadKind::List:
+      break;
+  }
+  return classlist::Contains(className, config.listClasses);
 }
 
 // Reads the view into the requester's mapping and sets its event. A request that does
@@ -154,6 +164,10 @@ void Serve(const MSG& message) {
       writer.Finish(viewread::Status::Refused);
     } else if (facts.kind == ReadKind::Tree) {
       ReadTree(view, writer);
+    } else if (facts.kind == ReadKind::Shell) {
+      ServeShellRead(view, facts, writer);
+    } else if (facts.kind == ReadKind::ShellChange) {
+      ServeShellChange(view, memory.Get(), facts, writer);
     } else {
       ReadList(view, writer);
     }

@@ -65,6 +65,13 @@ class BatchViewProvider : public ViewProvider {
   // A read that is over: a complete answer's size is remembered for the next one.
   void Finished(HWND view, const ViewRead& read);
 
+  // Windows of these classes are served through the shell view that holds them (the
+  // shell view reader, ShellViews.h); those whose class is also among `listClasses` fall
+  // back to the list path when no shell view is found. Both lists NUL-separated and
+  // ended by an empty entry, as Tapline::tssToNss makes them.
+  void SetShellViewClasses(const std::string& shellClasses, const std::string& listClasses);
+  const ReadWaits& Waits() const { return waits_; }
+
   const BatchCounters& Counters() const { return counters_; }
   BatchCounters& MutableCounters() { return counters_; }
 
@@ -85,4 +92,6 @@ class BatchViewProvider : public ViewProvider {
   BatchCounters counters_;
   std::unordered_map<ViewHandle, std::uint32_t> sizeHints_;
   std::vector<QuietThread> quiet_;
+  std::string shellClasses_;
+  std::string listClasses_;
 };

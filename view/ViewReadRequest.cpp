@@ -46,6 +46,37 @@ std::uint32_t NextReadRequestId() {
 ViewRead::ViewRead(HWND view, ReadKind kind, const ReadWaits& waits) : view_(view), kind_(kind), waits_(waits) {}
 
 ReadOutcome ViewRead::Begin(std::uint32_t capacity) {
+  ReadOutcome posted = Post(capacity, nullptr, 0, 0, 0);
+  if (posted != ReadOutcome::Read) return posted;
+  for (;;) {
+    ReadOutcome taken = Take();
+    if (taken != ReadOutcome::Read || summary_) return taken;
+    ReadOutcome news = WaitForNews(0xFFFFFFFFu, false);  // the summary wakes in any case
+    if (news != ReadOutcome::Read) return news;
+  }
+}
+
+ReadOutcome ViewRead::Change(std::uint32_t generation, std::uint32_t folderFlagsMask, std::uint32_t folderFlags,
+                             const std::vector<viewread::ChangeOperation>& operations) {
+  if (operations.size() > viewread::kMaxChangeOperations) return ReadOutcome::Refused;
+  const std::uint32_t capacity = viewread::ChangeBytes(static_cast<std::uint32_t>(operations.size()));
+  ReadOutcome posted = Post(capacity, &operations, generation, folderFlagsMask, folderFlags);
+  if (posted != ReadOutcome::Read) return posted;
+  for (;;) {
+    ReadOutcome taken = Take();
+    if (taken != ReadOutcome::Read || complete_) return taken;
+    ReadOutcome news = WaitForNews(0xFFFFFFFFu, false);
+    if (news != ReadOutcome::Read) return news;
+  }
+}
+
+bool ViewRead::ChangedRect(ItemRect& rect) const {
+  if (haveRect_) rect = rect_;
+  return haveRect_;
+}
+
+ReadOutcome ViewRead::Post(std::uint32_t capacity, const std::vector<viewread::ChangeOperation>* operations,
+                           std::uint32_t generation, std::uint32_t folderFlagsMask, std::uint32_t folderFlags) {
   capacity_ = capacity;
   DWORD viewProcessId = 0;
   if (!view_ || !GetWindowThreadProcessId(view_, &viewProcessId)) return ReadOutcome::NoAnswer;
@@ -55,31 +86,30 @@ ReadOutcome ViewRead::Begin(std::uint32_t capacity) {
   }
 
   const std::uint32_t self = GetCurrentProcessId();
-  const std::uint32_t requestId = NextReadRequestId();
+  requestId_ = NextReadRequestId();
   char name[viewread::kObjectNameBytes];
-  if (!viewread::ObjectName(name, sizeof(name), self, requestId, false)) return ReadOutcome::Refused;
+  if (!viewread::ObjectName(name, sizeof(name), self, requestId_, false)) return ReadOutcome::Refused;
   // A name that already exists was made by someone else: nothing in it can be trusted.
   mapping_.Reset(CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, capacity, name));
   if (!mapping_ || GetLastError() == ERROR_ALREADY_EXISTS) return ReadOutcome::Refused;
   memory_.Reset(MapViewOfFile(mapping_.Get(), FILE_MAP_READ | FILE_MAP_WRITE, 0, 0, capacity));
   if (!memory_) return ReadOutcome::Refused;
-  viewread::WriteRequest(memory_.Get(), capacity, requestId, self, kind_, HandleValue(view_));
+  viewread::WriteRequest(memory_.Get(), capacity, requestId_, self, kind_, HandleValue(view_));
+  if (operations && !viewread::WriteChange(memory_.Get(), capacity, generation, folderFlagsMask, folderFlags,
+                                           operations->data(), static_cast<std::uint32_t>(operations->size()))) {
+    return ReadOutcome::Refused;
+  }
 
-  if (!viewread::ObjectName(name, sizeof(name), self, requestId, true)) return ReadOutcome::Refused;
+  if (!viewread::ObjectName(name, sizeof(name), self, requestId_, true)) return ReadOutcome::Refused;
   event_.Reset(CreateEventA(nullptr, FALSE, FALSE, name));
   if (!event_ || GetLastError() == ERROR_ALREADY_EXISTS) return ReadOutcome::Refused;
   // Waiting on the process too ends a wait at once when it dies.
   process_.Reset(OpenProcess(SYNCHRONIZE, FALSE, viewProcessId));
 
-  if (!PostMessageA(view_, message, static_cast<WPARAM>(requestId), static_cast<LPARAM>(self))) {
+  if (!PostMessageA(view_, message, static_cast<WPARAM>(requestId_), static_cast<LPARAM>(self))) {
     return IsWindow(view_) ? ReadOutcome::Refused : ReadOutcome::NoAnswer;
   }
-  for (;;) {
-    ReadOutcome taken = Take();
-    if (taken != ReadOutcome::Read || summary_) return taken;
-    ReadOutcome news = WaitForNews(0xFFFFFFFFu, false);  // the summary wakes in any case
-    if (news != ReadOutcome::Read) return news;
-  }
+  return ReadOutcome::Read;
 }
 
 ReadOutcome ViewRead::WaitFor(std::size_t count) {
@@ -115,9 +145,19 @@ ReadOutcome ViewRead::Take() {
     status_ = summary.status;
     return ReadOutcome::Refused;
   }
-  const bool list = kind_ == ReadKind::List;
+  const bool list = kind_ == ReadKind::List || kind_ == ReadKind::Shell;
+  if (kind_ == ReadKind::ShellChange) {
+    if (summary.status != viewread::Status::Done) return ReadOutcome::Read;  // still at work
+    complete_ = true;
+    status_ = summary.status;
+    haveRect_ = summary.haveRect;
+    rect_ = {summary.rectLeft, summary.rectTop, summary.rectRight, summary.rectBottom};
+    return ReadOutcome::Read;
+  }
   if (!summary_) {
     summary_ = true;
+    snapshot_.generation = summary.generation;
+    snapshot_.shellFlags = summary.flags;
     snapshot_.itemCount = list ? static_cast<int>(summary.itemCount) : 0;
     snapshot_.selectedCount = list ? static_cast<int>(summary.selectedCount) : 0;
     snapshot_.firstSelected = list && summary.firstSelected != viewread::kNoItem ? static_cast<int>(summary.firstSelected) : -1;
@@ -125,6 +165,7 @@ ReadOutcome ViewRead::Take() {
     snapshot_.caret = static_cast<TreeItem>(summary.caret);
     snapshot_.lastVisible = static_cast<TreeItem>(summary.lastVisible);
   }
+  snapshot_.namesRead = summary.namesRead;
   // Published counts only grow; the published bytes hold at least the published records.
   if (summary.publishedRecords < publishedRecords_ || summary.publishedBytes < takenBytes_) return ReadOutcome::Refused;
   if (summary.publishedRecords > publishedRecords_) {
@@ -156,6 +197,19 @@ ReadOutcome ViewRead::Take() {
     snapshot_.answerBytes = sizeof(RequestHeader) + takenBytes_;
   }
   status_ = summary.status;
+  if (summary.status == viewread::Status::Yielded) {
+    // The view's thread paused a long read: ask it to go on where it stopped. The answer
+    // must stay the one it began as.
+    if (kind_ != ReadKind::Shell || summary.generation != snapshot_.generation) return ReadOutcome::Refused;
+    if (viewread::AskToGoOn(memory_.Get())) {
+      status_ = viewread::Status::Pending;
+      if (!PostMessageA(view_, ReadViewMessageNumber(), static_cast<WPARAM>(requestId_),
+                        static_cast<LPARAM>(GetCurrentProcessId()))) {
+        return IsWindow(view_) ? ReadOutcome::Refused : ReadOutcome::NoAnswer;
+      }
+    }
+    return ReadOutcome::Read;
+  }
   if (summary.status == viewread::Status::TooSmall) {
     complete_ = true;
     needed_ = summary.needed;

@@ -36,7 +36,10 @@ struct ViewSnapshot {
   TreeItem root = 0;       // tree only: first root item, caret, last visible item
   TreeItem caret = 0;
   TreeItem lastVisible = 0;
-  std::vector<Item> items;  // list: by index; tree: in display order
+  std::uint32_t generation = 0;  // shell: the library's generation of the names
+  std::uint32_t shellFlags = 0;  // shell: viewread::kShell* bits
+  std::uint32_t namesRead = 0;   // shell: names the library read through the shell for this answer
+  std::vector<Item> items;  // list: by index; tree: in display order; shell: in the view's order
   std::string texts;        // every name, one after another
   std::size_t answerBytes = 0;  // the size of the answer in the shared mapping so far
 
@@ -75,6 +78,7 @@ struct BatchCounters {
   unsigned fallbacks = 0;     // requested, but read item by item after all
   unsigned lost = 0;          // the view did not answer: the operation gave up
   unsigned perItemNames = 0;  // names read with one message each
+  unsigned shellNamesRead = 0;  // shell views: names the library had to read through the shell
   std::size_t lastAnswerBytes = 0;
 };
 
@@ -88,6 +92,12 @@ class ViewRead {
   // Posts the request and waits for the summary. The caller has made sure that the
   // library watches the view's thread.
   ReadOutcome Begin(std::uint32_t capacity);
+  // A ShellChange request: posts the operations and waits until they are carried out
+  // (Read), refused or failed (Refused), or the view does not answer (NoAnswer).
+  ReadOutcome Change(std::uint32_t generation, std::uint32_t folderFlagsMask, std::uint32_t folderFlags,
+                     const std::vector<viewread::ChangeOperation>& operations);
+  // After a Change: the focused item's place, when the shell told it.
+  bool ChangedRect(ItemRect& rect) const;
   // Waits until `count` records are there or the answer is complete (Read), or until it
   // ended short: TooSmall (ask again with Needed()), Refused, NoAnswer.
   ReadOutcome WaitFor(std::size_t count);
@@ -102,6 +112,10 @@ class ViewRead {
   ViewSnapshot& Snapshot() { return snapshot_; }
 
  private:
+  // Creates the mapping and the event, writes the request (and the arguments, when
+  // there are operations) and posts it.
+  ReadOutcome Post(std::uint32_t capacity, const std::vector<viewread::ChangeOperation>* operations,
+                   std::uint32_t generation, std::uint32_t folderFlagsMask, std::uint32_t folderFlags);
   // Takes what is published; Read while the answer holds together.
   ReadOutcome Take();
   // Waits until `wakeAt` records may be there (or the status changed); Read then.
@@ -121,8 +135,11 @@ class ViewRead {
   std::size_t takenBytes_ = 0;
   std::vector<std::uint8_t> piece_;
   std::uint32_t needed_ = 0;
+  std::uint32_t requestId_ = 0;
   bool summary_ = false;
   bool complete_ = false;
+  bool haveRect_ = false;
+  ItemRect rect_;
 };
 
 // The whole answer at once (a retry with a larger mapping is the caller's).

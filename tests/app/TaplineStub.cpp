@@ -56,6 +56,7 @@ bool Tapline::toggleIsForceEnable() {
 }
 bool Tapline::setListViewClasses(const char* text) { return Accept("setListViewClasses", text); }
 bool Tapline::setTreeViewClasses(const char* text) { return Accept("setTreeViewClasses", text); }
+bool Tapline::setShellViewClasses(const char* text) { return Accept("setShellViewClasses", text); }
 bool Tapline::setTargetConditions(const char* text) { return Accept("setTargetConditions", text); }
 void Tapline::tssToNss(char* buffer) {
   for (char* p = buffer; *p; ++p) {

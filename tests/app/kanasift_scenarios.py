@@ -349,21 +349,22 @@ def scenario_hide():
 
 
 def scenario_failing_lists():
-    """The hook library refusing the class lists and the conditions: three boxes, one
+    """The hook library refusing the class lists and the conditions: four boxes, one
     after the other, then the program runs normally."""
     if not USES_STUB:
         return
     clean_folder()
     with open(INI, 'wb') as f:
-        f.write(b'[main]\r\nClasses=FAIL\r\nTreeClasses=FAIL\r\nTargetConditions=FAIL\r\n')
+        f.write(b'[main]\r\nClasses=FAIL\r\nTreeClasses=FAIL\r\nShellViewClasses=FAIL\r\n'
+                b'TargetConditions=FAIL\r\n')
     main = start()
-    for name in ('setListViewClasses', 'setTreeViewClasses', 'setTargetConditions'):
+    for name in ('setListViewClasses', 'setTreeViewClasses', 'setShellViewClasses', 'setTargetConditions'):
         text = 'Failed to %s()' % name
         shown = wait_for(lambda: probe('box', 'Kanasift')[1].strip() == text.encode(), 15)
         check(shown, 'the box "%s" appears' % text)
         probe('close-box', 'Kanasift')
         wait_for(lambda: probe('box', 'Kanasift')[1].strip() != text.encode(), 10)
-    check(wait_for(icon_shown, 10), 'the program runs on after the three boxes')
+    check(wait_for(icon_shown, 10), 'the program runs on after the four boxes')
     check(stop(main) == 0, 'and exits with 0')
 
 

@@ -112,8 +112,8 @@ AppSettings Load(const std::string& bytes) {
 // of AppSettings is bound by name here: a setting added to AppSettings does not compile
 // until it is listed below, in the sample and in the READMEs.
 std::vector<std::string> EqualSettings(const AppSettings& a, const AppSettings& b) {
-  const auto& [a0, a1, a2, a3, a4, a5, a6, a7, a8, a9, a10, a11, a12, a13, a14, a15, a16, a17, a18, a19] = a;
-  const auto& [b0, b1, b2, b3, b4, b5, b6, b7, b8, b9, b10, b11, b12, b13, b14, b15, b16, b17, b18, b19] = b;
+  const auto& [a0, a1, a2, a3, a4, a5, a6, a7, a8, a9, a10, a11, a12, a13, a14, a15, a16, a17, a18, a19, a20] = a;
+  const auto& [b0, b1, b2, b3, b4, b5, b6, b7, b8, b9, b10, b11, b12, b13, b14, b15, b16, b17, b18, b19, b20] = b;
   std::vector<std::string> equal;
   auto note = [&equal](const char* key, bool same) {
     if (same) equal.push_back(key);
@@ -137,10 +137,11 @@ std::vector<std::string> EqualSettings(const AppSettings& a, const AppSettings& 
   note("RegexHistMax", a16 == b16);
   note("Classes", a17 == b17);
   note("TreeClasses", a18 == b18);
-  note("TargetConditions", a19 == b19);
+  note("ShellViewClasses", a19 == b19);
+  note("TargetConditions", a20 == b20);
   return equal;
 }
-constexpr std::size_t kSettingCount = 20;
+constexpr std::size_t kSettingCount = 21;
 
 std::string Join(const std::vector<std::string>& names) {
   std::string out;

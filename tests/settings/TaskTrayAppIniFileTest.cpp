@@ -57,7 +57,8 @@ void ExpectDefaults(const AppSettings& s, bool exceptIsUse = false) {
   EXPECT_EQ(s.regexHistMax, 10);
   EXPECT_EQ(s.classes, "SysListView32");
   EXPECT_EQ(s.treeClasses, "SysTreeView32");
-  EXPECT_EQ(s.targetConditions, "*\tProgman\t*\t*\tExploreWClass\t*\t*\tCabinetWClass\t*\t");
+  EXPECT_EQ(s.shellViewClasses, "DirectUIHWND");
+  EXPECT_EQ(s.targetConditions, "*\tProgman\t*\t*\tExploreWClass\t*\t*\tCabinetWClass\t*\t*\t#32770\tDirectUIHWND\t");
 }
 
 TEST_F(SettingsTest, MissingFileGivesEveryDefault) {

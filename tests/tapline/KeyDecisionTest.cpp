@@ -77,6 +77,10 @@ TEST_F(KeyDecisionTest, SortShortcutsAreCarriedOutInListViewsOnly) {
   EXPECT_EQ(select.action, KeyAction::Sort);
   EXPECT_EQ(select.sort, SortKind::SelectState);
   EXPECT_EQ(Decide('T', true, false, ViewKind::Tree).action, KeyAction::SortUnavailable);
+  EXPECT_EQ(Decide('T', true, false, ViewKind::Shell).action, KeyAction::SortUnavailable)
+      << "a shell view orders its items itself";
+  EXPECT_EQ(Decide('N', true, false, ViewKind::Shell).action, KeyAction::Command);
+  EXPECT_EQ(Decide('K', false, false, ViewKind::Shell).action, KeyAction::Character);
 
   shortcuts[kSortByCheckState] = Shortcut{1, 0, 'K'};
   shortcuts[kSortByNumInStr] = Shortcut{0, 1, 'J'};

@@ -45,7 +45,7 @@ TEST(SharedLayoutTest, ABlockOfAnotherVersionSizeOrBitnessIsIgnored) {
 
 TEST(SharedLayoutTest, TheMappingNameCarriesVersionAndBitness) {
   std::string name = SharedBlockName();
-  EXPECT_NE(name.find(".v1."), std::string::npos);
+  EXPECT_NE(name.find(".v2."), std::string::npos);
   EXPECT_NE(name.find(kPointerBits == 64 ? "x64" : "x86"), std::string::npos);
 }
 
@@ -61,7 +61,8 @@ TEST(SharedLayoutTest, AFreshBlockHoldsTheDefaults) {
   EXPECT_TRUE(classlist::Contains("SysListView32", config.listClasses));
   EXPECT_TRUE(classlist::Contains("SysTreeView32", config.treeClasses));
   EXPECT_FALSE(classlist::Contains("SysTreeView32", config.listClasses));
-  EXPECT_EQ(config.conditionCount, 3u);
+  EXPECT_EQ(config.conditionCount, 4u);
+  EXPECT_TRUE(classlist::Contains("DirectUIHWND", config.shellClasses));
   EXPECT_EQ(config.shortcuts[kNextCandidate].key, 'N');
   EXPECT_EQ(config.shortcuts[kNextCandidate].ctrl, 1);
   EXPECT_EQ(config.shortcuts[kSortByCheckState].key, kUnassignedKey);

@@ -46,6 +46,7 @@ const char* const kExportNames[] = {
       "_ZN7Tapline8tssToNssEPc",                "_ZN7Tapline13isTargetClassEPKcS1_",
       "_ZN7Tapline12setShortcutsEPK8Shortcut",  "_ZN7Tapline12setNisHeaderEPKc",
       "_ZN7Tapline9getInputsEPP6HWND__PhPj",    "_ZN7Tapline17expectInjectedKeyEh",
+      "_ZN7Tapline19setShellViewClassesEPKc",
 };
 
 TEST(TaplineExportsTest, EveryOperationIsExportedByItsPlainName) {
@@ -82,6 +83,7 @@ class TaplineApiTest : public ::testing::Test {
     Tapline::setIsUse(true);
     Tapline::setListViewClasses("SysListView32");
     Tapline::setTreeViewClasses("SysTreeView32");
+    Tapline::setShellViewClasses("DirectUIHWND");
     Tapline::setTargetConditions("*\tProgman\t*\t*\tExploreWClass\t*\t*\tCabinetWClass\t*\t");
     Tapline::setNisHeader("");
   }
@@ -119,6 +121,10 @@ TEST_F(TaplineApiTest, UnreadableListsAndConditionsAreRefusedAndTheOldOnesKept) 
   EXPECT_TRUE(Tapline::setListViewClasses("SysListView32\tMyList"));
   EXPECT_FALSE(Tapline::setListViewClasses("A\t\tB"));
   EXPECT_FALSE(Tapline::setTreeViewClasses(nullptr));
+  EXPECT_TRUE(Tapline::setShellViewClasses("DirectUIHWND\tSysListView32"));
+  EXPECT_FALSE(Tapline::setShellViewClasses("DirectUIHWND\t\tX"));
+  EXPECT_TRUE(Tapline::isTargetClass("SysListView32", SharedView().Config().shellClasses))
+      << "the shell view classes are published, the refused list is not";
   EXPECT_FALSE(Tapline::setTargetConditions("*\tProgman\t"));
   EXPECT_FALSE(Tapline::setTargetConditions(nullptr));
   tapline::Config config = SharedView().Config();

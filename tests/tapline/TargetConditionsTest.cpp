@@ -11,7 +11,8 @@
 namespace tapline {
 namespace {
 
-constexpr char kDefaultConditions[] = "*\tProgman\t*\t*\tExploreWClass\t*\t*\tCabinetWClass\t*\t";
+constexpr char kDefaultConditions[] =
+    "*\tProgman\t*\t*\tExploreWClass\t*\t*\tCabinetWClass\t*\t*\t#32770\tDirectUIHWND\t";
 
 struct Parsed {
   char fields[kConditionBytes];
@@ -36,7 +37,7 @@ bool Glob(const char* pattern, const char* text) { return GlobMatch(pattern, tex
 TEST(TargetConditionsTest, DefaultTakesDesktopAndExplorerWindowsWhateverTitleAndView) {
   Parsed parsed = Parse(kDefaultConditions);
   ASSERT_TRUE(parsed.ok);
-  EXPECT_EQ(parsed.triples, 3u);
+  EXPECT_EQ(parsed.triples, 4u);
   EXPECT_TRUE(Matches(parsed, "Program Manager", "Progman", "SysListView32"));
   EXPECT_TRUE(Matches(parsed, "C:\\Windows", "ExploreWClass", "SysTreeView32"));
   EXPECT_TRUE(Matches(parsed, "", "CabinetWClass", "SysListView32"));
@@ -44,6 +45,8 @@ TEST(TargetConditionsTest, DefaultTakesDesktopAndExplorerWindowsWhateverTitleAnd
   EXPECT_FALSE(Matches(parsed, "x", "ExplorerWClass", "SysListView32")) << "Wine's own explorer is not a default";
   EXPECT_FALSE(Matches(parsed, "x", "Notepad", "SysListView32"));
   EXPECT_FALSE(Matches(parsed, "x", "CabinetWClassX", "SysListView32"));
+  EXPECT_TRUE(Matches(parsed, "Open", "#32770", "DirectUIHWND")) << "the file pane of a common file dialog";
+  EXPECT_FALSE(Matches(parsed, "Settings", "#32770", "SysListView32")) << "not every dialog with a list";
   EXPECT_FALSE(ConditionsNeedTitle(parsed.fields, sizeof(parsed.fields), parsed.triples));
 }
 

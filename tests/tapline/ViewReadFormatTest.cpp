@@ -64,7 +64,8 @@ TEST(ViewReadFormatTest, EveryFieldOfARequestIsChecked) {
       {"view, high word", [](RequestHeader& h) { h.viewHigh ^= 1; }},
       {"status", [](RequestHeader& h) { h.status = static_cast<std::uint32_t>(Status::Done); }},
       {"kind 0", [](RequestHeader& h) { h.kind = 0; }},
-      {"kind 3", [](RequestHeader& h) { h.kind = 3; }},
+      {"kind 5", [](RequestHeader& h) { h.kind = 5; }},
+      {"records before an answer", [](RequestHeader& h) { h.publishedRecords = 1, h.publishedBytes = 16; }},
       {"capacity below the header", [](RequestHeader& h) { h.capacity = kHeader - 1; }},
       {"capacity beyond the mapping", [](RequestHeader& h) { h.capacity = 4097; }},
   };
@@ -318,6 +319,95 @@ TEST(ViewReadFormatTest, GarbageRecordsAreReadWithinTheirBounds) {
     }
     EXPECT_LE(records, static_cast<int>(data.size() / sizeof(RecordHead)));
   }
+}
+
+// A long shell read pauses (Yielded) and goes on where it stopped when Kanasift posts it
+// again; the records of both parts read back as one answer, and only a shell read may
+// go on from records it published, within the capacity.
+TEST(ViewReadFormatTest, AShellReadGoesOnWhereItPaused) {
+  auto memory = Mapping(4096, 4096, ReadKind::Shell);
+  RequestFacts facts;
+  ASSERT_TRUE(Check(memory, facts));
+  {
+    AnswerWriter writer(memory.data(), facts);
+    writer.SetShellFacts(77, kShellCheckBoxes);
+    writer.Begin(3, 1, 2, 0, 0, 0);
+    writer.Add(0, 0, true, "a.txt", 5);
+    writer.Add(1, 0, false, nullptr, 0);
+    writer.PauseHere();
+  }
+  AnswerSummary summary;
+  auto items = ReadBack(memory, 4096, summary);
+  EXPECT_EQ(summary.status, Status::Yielded);
+  EXPECT_EQ(summary.generation, 77u);
+  ASSERT_EQ(items.size(), 2u);
+  EXPECT_FALSE(Check(memory, facts)) << "a paused answer is not a request until Kanasift asks again";
+  ASSERT_TRUE(AskToGoOn(memory.data()));
+  EXPECT_FALSE(AskToGoOn(memory.data())) << "only a paused answer goes on";
+  ASSERT_TRUE(Check(memory, facts));
+  EXPECT_EQ(facts.resumeRecords, 2u);
+  EXPECT_EQ(facts.generation, 77u);
+  {
+    AnswerWriter writer(memory.data(), facts);
+    writer.Resume(3, 1, 2);
+    writer.Add(2, 2, true, "b.txt", 5);
+    writer.Finish(3);
+  }
+  items = ReadBack(memory, 4096, summary);
+  EXPECT_EQ(summary.status, Status::Done);
+  ASSERT_EQ(items.size(), 3u);
+  EXPECT_EQ(items[0].text, "a.txt");
+  EXPECT_FALSE(items[1].hasText);
+  EXPECT_EQ(items[2].text, "b.txt");
+  EXPECT_EQ(items[2].state, 2u);
+  EXPECT_EQ(summary.needed, kHeader + 3 * sizeof(RecordHead) + 10);
+
+  auto lying = Mapping(4096, 4096, ReadKind::Shell);
+  Header(lying).publishedRecords = 300;
+  Header(lying).publishedBytes = 300 * sizeof(RecordHead);
+  EXPECT_FALSE(Check(lying, facts)) << "records beyond the capacity";
+  Header(lying).publishedRecords = 3;
+  Header(lying).publishedBytes = 2 * sizeof(RecordHead);
+  EXPECT_FALSE(Check(lying, facts)) << "more records than their bytes can hold";
+}
+
+TEST(ViewReadFormatTest, ChangeArgumentsAreBoundedByTheCapacity) {
+  const std::vector<ChangeOperation> operations = {{4, kSelectSelect | kSelectDeselectOthers},
+                                                   {9, kSelectSelect | kSelectFocused | 0x100}};
+  const std::uint32_t capacity = ChangeBytes(2);
+  auto memory = Mapping(capacity + 64, capacity, ReadKind::ShellChange);
+  ASSERT_TRUE(WriteChange(memory.data(), capacity, 5, kFolderCheckSelect, kFolderCheckSelect, operations.data(), 2));
+  EXPECT_FALSE(WriteChange(memory.data(), capacity - 1, 5, 0, 0, operations.data(), 2)) << "does not fit";
+  RequestFacts facts;
+  ASSERT_TRUE(Check(memory, facts));
+  EXPECT_EQ(facts.generation, 5u);
+  ChangeHead head;
+  ASSERT_TRUE(ReadChange(memory.data(), facts, head));
+  EXPECT_EQ(head.count, 2u);
+  EXPECT_EQ(head.folderFlags, kFolderCheckSelect);
+  EXPECT_EQ(OperationAt(memory.data(), 0).position, 4u);
+  EXPECT_EQ(OperationAt(memory.data(), 1).flags, kSelectSelect | kSelectFocused) << "unknown bits cleared";
+
+  auto words = reinterpret_cast<std::uint32_t*>(memory.data() + kHeader);
+  words[0] = 3;  // one operation more than the capacity holds
+  EXPECT_FALSE(ReadChange(memory.data(), facts, head));
+  words[0] = 2;
+  words[1] = 0x1;  // a folder flag no request may change
+  EXPECT_FALSE(ReadChange(memory.data(), facts, head));
+  words[0] = 0xFFFFFFFFu;
+  words[1] = 0;
+  EXPECT_FALSE(ReadChange(memory.data(), facts, head));
+
+  {
+    AnswerWriter writer(memory.data(), facts);
+    writer.FinishChange(true, -3, 10, 50, 28);
+  }
+  AnswerSummary summary;
+  ReadBack(memory, capacity, summary);
+  EXPECT_EQ(summary.status, Status::Done);
+  EXPECT_TRUE(summary.haveRect);
+  EXPECT_EQ(summary.rectLeft, -3);
+  EXPECT_EQ(summary.rectBottom, 28);
 }
 
 }  // namespace

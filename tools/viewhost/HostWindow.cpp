@@ -4,6 +4,8 @@
 
 #include <cstdio>
 
+#include "ShellHost.h"
+
 namespace {
 
 constexpr wchar_t kListPaneClass[] = L"SHELLDLL_DefView";
@@ -27,7 +29,12 @@ LRESULT CALLBACK MainProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
     case kHangMessage:
       Sleep(static_cast<DWORD>(wParam));
       return 1;
+    case kBrowseMessage:
+      return BrowseShellView(wParam != 0) ? 1 : 0;
+    case kSortMessage:
+      return ClickFirstColumn(window) ? 1 : 0;
     case WM_SIZE: {
+      ResizeShellView(window);
       int width = LOWORD(lParam);
       int height = HIWORD(lParam);
       int treeWidth = width < 2 * kTreeWidth ? width / 3 : kTreeWidth;
@@ -38,6 +45,7 @@ LRESULT CALLBACK MainProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
       return 0;
     }
     case WM_DESTROY:
+      StopShellView();
       PostQuitMessage(0);
       return 0;
     default:
@@ -74,6 +82,17 @@ bool CreateHostWindows(const Options& options, HostWindows& w, std::wstring& err
   if (!w.main) {
     error = L"cannot create the main window";
     return false;
+  }
+  if (!options.shellFolder.empty()) {
+    ShowWindow(w.main, SW_SHOW);
+    if (!StartShellView(w.main, options.shellFolder, options.shellOther, error)) return false;
+    w.list = ShellPane(w.main);
+    if (!w.list) {
+      error = L"the shell view shows no file pane";
+      return false;
+    }
+    w.listPane = GetParent(w.list);
+    return true;
   }
   const DWORD paneStyle = WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN;
   w.treePane = CreateWindowExW(0, kTreePaneClass, L"", paneStyle, 0, 0, 10, 10, w.main, nullptr, instance, nullptr);
@@ -181,9 +200,17 @@ std::string DescribeHandles(const HostWindows& w, const Options& options) {
   out += "main=" + hex(w.main) + "\n";
   out += "list=" + hex(w.list) + "\n";
   out += "tree=" + hex(w.tree) + "\n";
-  out += "listpath=" + std::string(className) + "/SHELLDLL_DefView/SysListView32\n";
+  // The classes from the top-level window down to the list (the shell mode's lie deeper).
+  std::string listPath;
+  for (HWND window = w.list; window && window != w.main; window = GetParent(window)) {
+    char name[128] = {};
+    GetClassNameA(window, name, sizeof(name));
+    listPath = "/" + std::string(name) + listPath;
+  }
+  out += "listpath=" + std::string(className) + listPath + "\n";
   out += "treepath=" + std::string(className) + "/NamespaceTreeControl/SysTreeView32\n";
   out += "hangmsg=" + std::to_string(kHangMessage) + "\n";
+  out += "browsemsg=" + std::to_string(kBrowseMessage) + "\n";
   out += "ready=1\n";
   return out;
 }

@@ -65,8 +65,10 @@ int Run(const Options& options) {
     Report(L"viewhost: " + error + L"\n");
     return 3;
   }
-  FillList(windows.list, names, options);
-  FillTree(windows.tree, treeLines, options);
+  if (options.shellFolder.empty()) {
+    FillList(windows.list, names, options);
+    FillTree(windows.tree, treeLines, options);
+  }
   SetForegroundWindow(windows.main);
   if (options.focusView == L"list") SetFocus(windows.list);
   if (options.focusView == L"tree") SetFocus(windows.tree);

@@ -17,6 +17,10 @@ const wchar_t kUsage[] =
     L"  --title TEXT         window title\n"
     L"  --class NAME         class of the top-level window (default CabinetWClass)\n"
     L"  --focus-view list|tree|none  view with the keyboard focus at start\n"
+    L"  --shell FOLDER       host a real shell view of FOLDER (IExplorerBrowser) instead of the\n"
+    L"                       list and tree views; FOLDER may be a virtual one (::{CLSID})\n"
+    L"  --shell-other FOLDER where posting WM_APP+2 (wParam 1) takes the shell view (0: back)\n"
+    L"                       (posting WM_APP+3 clicks the first column header of the shell view)\n"
     L"  --handles FILE       write pid and window handles to FILE once the views are filled\n"
     L"                       (without it they go to standard output)\n"
     L"FILE may be a Unix path (/tmp/h.txt), read as Z:\\tmp\\h.txt.\n"
@@ -109,6 +113,11 @@ bool ParseOptions(int argc, wchar_t** argv, Options& o, std::wstring& error) {
     } else if (name == L"--focus-view") {
       o.focusView = value;
       ok = o.focusView == L"list" || o.focusView == L"tree" || o.focusView == L"none";
+    } else if (name == L"--shell") {
+      o.shellFolder = FilePath(value);
+      ok = !o.shellFolder.empty();
+    } else if (name == L"--shell-other") {
+      o.shellOther = FilePath(value);
     } else if (name == L"--handles") {
       o.handlesFile = FilePath(value);
     } else {

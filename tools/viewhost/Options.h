@@ -19,6 +19,8 @@ struct Options {
   std::wstring topClass = L"CabinetWClass";
   std::wstring focusView = L"list";  // "list", "tree" or "none"
   std::wstring handlesFile;
+  std::wstring shellFolder;  // a real shell view of this folder instead of the list view
+  std::wstring shellOther;   // where kBrowseMessage takes it
   bool help = false;
 };
 

@@ -246,7 +246,7 @@ TEST_F(RawRequestTest, MalformedRequestsAreLeftAloneAndNeverWrittenBeyondTheirCa
   };
   const std::vector<Case> ignored = {
       {"another magic", [](RawRequest& r) { r.header.magic ^= 1; }},
-      {"another version", [](RawRequest& r) { r.header.version = 2; }},
+      {"another version", [](RawRequest& r) { r.header.version = viewread::kFormatVersion + 1; }},
       {"another header size", [](RawRequest& r) { r.header.headerSize = 64; }},
       {"another request number than the message", [](RawRequest& r) { r.header.requestId += 7; }},
       {"another requester than the message", [](RawRequest& r) { r.header.requesterProcessId += 4; }},

@@ -183,7 +183,9 @@ bool ViewhostProcess::Start(const std::vector<std::string>& args, const std::str
   list_ = HandleFrom(facts_, "list");
   tree_ = HandleFrom(facts_, "tree");
   bits_ = std::atoi(facts_["bits"].c_str());
-  if (!IsWindow(main_) || !IsWindow(list_) || !IsWindow(tree_)) {
+  // A shell view (--shell) comes without a tree view.
+  const bool treeWanted = facts_["tree"] != "0x0";
+  if (!IsWindow(main_) || !IsWindow(list_) || (treeWanted && !IsWindow(tree_))) {
     error_ = "viewhost reported windows that do not exist";
     Stop();
     return false;

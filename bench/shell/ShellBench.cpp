@@ -1,0 +1,220 @@
+// The shell view reader against a real shell view of real files: viewhost --shell shows
+// a folder under the Wine prefix with N files (IExplorerBrowser, Wine's own shell view),
+// the hook library is loaded into it as a key would load it, and the pane's class is
+// named among the shell view classes. Printed per N, in one run on the same folder:
+//   cold  - the first whole read through the shell (every display name read by the
+//           shell, 100-160 us each under Wine), with the pauses that keep the view's
+//           thread free;
+//   warm  - keystroke to selection through the shell view reader: the last "a" of
+//           "kaisya" arrives, the pattern is built with the dictionary, the step reads
+//           the kept names (every item's ID checked) and selects the candidate; keys
+//           come 60 ms apart, so the view has painted the previous selection;
+//   batch - the same keystroke through the batch reader (the list messages inside the
+//           view's process) on the same pane.
+// The only candidate, 会社案内.txt, is placed last in the view's order.
+//
+//   scripts/wine-env.sh run <build-dir> <build-dir>/bench/shell/bench_shell.exe [sizes...]
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "search/MigemoLoadThread.h"
+#include "tapline/Tapline.h"
+#include "tapline/TaplineViewReads.h"
+#include "tests/wine/batch/BatchTestSupport.h"
+#include "view/RemoteViews.h"
+
+namespace {
+
+double Now() {
+  static LARGE_INTEGER frequency = [] {
+    LARGE_INTEGER f;
+    QueryPerformanceFrequency(&f);
+    return f;
+  }();
+  LARGE_INTEGER counter;
+  QueryPerformanceCounter(&counter);
+  return static_cast<double>(counter.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
+}
+
+double Median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  return values.empty() ? 0 : values[values.size() / 2];
+}
+
+double Minimum(const std::vector<double>& values) {
+  return values.empty() ? 0 : *std::min_element(values.begin(), values.end());
+}
+
+class Silent : public UserNotifier {
+ public:
+  void Beep() override {}
+  void ShowMessage(ViewHandle, const std::string& text, const std::string&, unsigned) override {
+    std::printf("  (message: %s)\n", text.c_str());
+  }
+};
+
+// A folder of `count` empty files; the one candidate sorts last ("龠" after the other
+// names' first characters in the shell's order would not be certain: the stems below
+// all sort before "会").
+class Folder {
+ public:
+  explicit Folder(int count) : count_(count) {
+    wchar_t name[96];
+    wsprintfW(name, L"C:\\users\\Public\\kanasift-bench-shell-%lu-%d", GetCurrentProcessId(), count);
+    path_ = name;
+    CreateDirectoryW(path_.c_str(), nullptr);
+    static const wchar_t* const kStems[] = {L"data", L"report", L"image", L"backup", L"memo", L"notes", L"draft",
+                                            L"archive"};
+    for (int i = 0; i + 1 < count; ++i) {
+      wchar_t file[64];
+      wsprintfW(file, L"%ls_%05d.txt", kStems[i % 8], i);
+      Create(file);
+    }
+    Create(L"会社案内.txt");
+  }
+  ~Folder() {
+    for (const auto& file : files_) DeleteFileW((path_ + L"\\" + file).c_str());
+    RemoveDirectoryW(path_.c_str());
+  }
+  std::string Path() const {
+    char text[MAX_PATH * 2] = {};
+    WideCharToMultiByte(CP_UTF8, 0, path_.c_str(), -1, text, sizeof(text), nullptr, nullptr);
+    return text;
+  }
+
+ private:
+  void Create(const std::wstring& file) {
+    HANDLE h = CreateFileW((path_ + L"\\" + file).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+    files_.push_back(file);
+  }
+  int count_;
+  std::wstring path_;
+  std::vector<std::wstring> files_;
+};
+
+struct Keystrokes {
+  std::vector<double> ms;
+  int found = -1;
+};
+
+// Types the last "a" of "kaisya" `rounds` times: pattern and search step, as the program
+// handles a character.
+Keystrokes Type(const char* label, ViewProvider& views, Dictionary& dictionary, HWND pane, int rounds) {
+  Silent silent;
+  PatternBuilder builder(dictionary, silent);
+  CandidateSearch search(views, silent, "SysTreeView32\0");
+  SearchOptions options;
+  InputState state;
+  state.targetView = ToViewHandle(pane);
+  Keystrokes out;
+  for (int round = 0; round < rounds; ++round) {
+    // Keys come 100 ms and more apart: the view has painted the last selection (which
+    // in Wine's shell view asks the shell for every visible name) before the next key.
+    Sleep(60);
+    DWORD_PTR idle = 0;
+    SendMessageTimeoutA(pane, WM_NULL, 0, 0, SMTO_BLOCK, 2000, &idle);
+    state.inputText = "kaisy";
+    state.isMatching = true;
+    const double start = Now();
+    state.inputText += 'a';
+    builder.BuildPattern(state, options);
+    ItemRect rect;
+    std::string matched;
+    StepOutcome outcome = search.SearchAndSelect(state, options, builder.pattern(), 0, rect, false, &matched, false);
+    out.ms.push_back(Now() - start);
+    if (outcome != StepOutcome::Found) std::printf("    (%s, round %d: not found, outcome %d)\n", label, round, static_cast<int>(outcome));
+  }
+  auto check = OpenRemoteList(pane);
+  for (int i = 0, n = check->ItemCount(); i < n; ++i) {
+    if (check->ItemState(i, kLvisSelected)) {
+      out.found = i;
+      break;
+    }
+  }
+  return out;
+}
+
+std::unique_ptr<BatchViewProvider> ShellReader() {
+  auto views = std::make_unique<BatchViewProvider>(std::make_unique<TaplineViewReads>());
+  views->SetShellViewClasses(std::string("SysListView32\0", 15), std::string("\0", 2));
+  return views;
+}
+
+void Measure(int size, Dictionary& dictionary) {
+  const double made = Now();
+  Folder folder(size);
+  const double madeMs = Now() - made;
+  ViewhostProcess host;
+  const double started = Now();
+  if (!host.Start({"--shell", folder.Path()}, ViewhostPath(), 600000)) {
+    std::printf("  viewhost did not start: %s\n", host.Error().c_str());
+    return;
+  }
+  const double startMs = Now() - started;
+  if (!LoadHookLibraryInto(host)) {
+    std::printf("  the hook library did not come into viewhost\n");
+    return;
+  }
+  const int count = OpenRemoteList(host.List())->ItemCount();
+
+  // Cold: the first read of every display name (the library keeps them afterwards).
+  ViewSnapshot snapshot;
+  std::uint32_t needed = 0;
+  const double c0 = Now();
+  ReadOutcome cold = ReadWholeView(host.List(), viewread::ReadKind::Shell, 4u << 20, snapshot, needed);
+  const double coldMs = Now() - c0;
+  std::vector<double> warmReads;
+  for (int i = 0; i < 10; ++i) {
+    const double t0 = Now();
+    ReadWholeView(host.List(), viewread::ReadKind::Shell, 4u << 20, snapshot, needed);
+    warmReads.push_back(Now() - t0);
+  }
+
+  auto shell = ShellReader();
+  BatchViewProvider batch(std::make_unique<TaplineViewReads>());
+  const int rounds = 15;
+  Type("shell, warming", *shell, dictionary, host.List(), 2);
+  Type("batch, warming", batch, dictionary, host.List(), 2);
+  Keystrokes s = Type("shell", *shell, dictionary, host.List(), rounds);
+  Keystrokes b = Type("batch", batch, dictionary, host.List(), rounds);
+
+  std::printf("  N=%-6d (%d in the pane; files made in %.1f s, viewhost up in %.1f s)\n", size, count, madeMs / 1000,
+              startMs / 1000);
+  std::printf("        cold read through the shell %9.1f ms (%s, %.1f us per name); warm read alone %.2f ms (min %.2f)\n",
+              coldMs, cold == ReadOutcome::Read ? "complete" : "FAILED", count ? coldMs * 1000 / count : 0.0,
+              Median(warmReads), Minimum(warmReads));
+  std::printf("        keystroke to selection: shell view reader %7.2f ms (min %6.2f) | batch reader %7.2f ms (min %6.2f)"
+              " | %.2fx | found %d/%d\n",
+              Median(s.ms), Minimum(s.ms), Median(b.ms), Minimum(b.ms), Median(b.ms) > 0 ? Median(s.ms) / Median(b.ms) : 0,
+              s.found, b.found);
+  std::printf("        shell requests %u, answers %u, lost %u; answer %zu bytes\n", shell->Counters().requests,
+              shell->Counters().answers, shell->Counters().lost, snapshot.answerBytes);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::vector<int> sizes;
+  for (int i = 1; i < argc; ++i) sizes.push_back(std::atoi(argv[i]));
+  if (sizes.empty()) sizes = {1000, 10000};
+
+  std::printf("Shell view reader on real files (viewhost --shell), %d-bit\n", static_cast<int>(sizeof(void*) * 8));
+  HookOwner owner;
+  if (!owner.Install() || !Tapline::setShellViewClasses("SysListView32")) {
+    std::printf("the hook could not be set\n");
+    return 1;
+  }
+  MigemoLoadThread dictionary(KANASIFT_BENCH_DICT);
+  if (!dictionary.LoadNow()) {
+    std::printf("the dictionary %s could not be opened\n", KANASIFT_BENCH_DICT);
+    return 1;
+  }
+  for (int size : sizes) Measure(size, dictionary);
+  return 0;
+}
