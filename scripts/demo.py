@@ -62,7 +62,7 @@ def main():
     app = Installation(h, "demo", INI)
     try:
         app.start()
-        loader = "/usr/lib/wine/wine64" if bits == 64 else "wine"
+        loader = h.loader(bits)
         explorer = subprocess.Popen([loader, "explorer", f"/root,C:\\{folder_name}"], env=h.env,
                                     stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         h.processes.append(explorer)

@@ -12,7 +12,7 @@ import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from harness import WINE_ENV, Failure, Harness, Installation  # noqa: E402
+from harness import Failure, Harness, Installation  # noqa: E402
 
 FILES = ["readme.md", "Abc.txt", "会社.txt", "かいしゃ.txt", "報告書.pdf", "ｶｲｼｬ.txt"]
 LIST_PATH = "find:ExplorerWClass/ExplorerBrowserControl/SHELLDLL_DefView/SysListView32"
@@ -32,8 +32,7 @@ def main():
     try:
         app = Installation(h, "explorer", INI)
         app.start()
-        loader = subprocess.run([WINE_ENV, "loader", build, bits], capture_output=True, text=True,
-                                check=True).stdout.strip()
+        loader = h.loader(bits)
         explorer = subprocess.Popen(
             [loader, "explorer", f"/root,C:\\{folder_name}"], env=h.env, stdin=subprocess.DEVNULL,
             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)

@@ -45,6 +45,14 @@ class Harness:
                               stdin=subprocess.DEVNULL, capture_output=capture, timeout=timeout)
         return done.returncode, (done.stdout.decode("utf-8", "replace") if capture else "")
 
+    def loader(self, bits):
+        """The Wine loader for programs of this bitness (32 or 64), e.g. for Wine's own
+        explorer of that bitness; raises when this machine cannot run them."""
+        done = subprocess.run([WINE_ENV, "loader", self.build, str(bits)], capture_output=True, text=True)
+        if done.returncode != 0:
+            raise Failure(done.stderr.strip() or f"no Wine loader for {bits}-bit programs")
+        return done.stdout.strip()
+
     def spawn(self, *args, cwd=None):
         process = subprocess.Popen([WINE_ENV, "run", self.build, *args], cwd=cwd, env=self.env,
                                    stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,

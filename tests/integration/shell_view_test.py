@@ -47,7 +47,7 @@ def main():
     try:
         app = Installation(h, "shell", INI)
         app.start()
-        loader = "/usr/lib/wine/wine64" if bits == "64" else "wine"
+        loader = h.loader(bits)
         explorer = subprocess.Popen(
             [loader, "explorer", f"/root,C:\\{folder_name}"], env=h.env, stdin=subprocess.DEVNULL,
             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
