@@ -171,6 +171,13 @@ bool MainFrame::ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, L
       }
       return false;
     }
+    case WM_DPICHANGED:
+    case WM_DISPLAYCHANGE:
+    case WM_SETTINGCHANGE:
+      // The scale of the monitors may have changed: the tray may want pictures of another
+      // size. The messages go on to the default handling all the same.
+      if (currentIconSize_ != TrayPictureSize()) RefreshTrayIcon();
+      return false;
     case UM_DRAIN_INPUT:
       inputQueue_.Drain(MessageMoment());
       return true;

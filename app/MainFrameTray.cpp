@@ -30,8 +30,9 @@ bool MainFrame::RefreshTrayIcon() {
   trayIcon_->setIcon(nullptr);
   currentIcon_.Reset();
   int id = ChooseTrayIconId(CurrentTrayState());
-  currentIcon_.Reset(static_cast<HICON>(
-      LoadImageA(app_module::Instance(), MAKEINTRESOURCEA(id), IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR)));
+  // The size the shell shows pictures at, which grows with the DPI.
+  currentIconSize_ = TrayPictureSize();
+  currentIcon_ = LoadTrayPicture(app_module::Instance(), id, currentIconSize_);
   trayIcon_->setIcon(currentIcon_.Get());
   return trayIcon_->modify();
 }
