@@ -165,7 +165,7 @@ bool MainFrame::ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, L
       return true;
     case WM_COMMAND: {
       int id = LOWORD(wParam);
-      if (id >= ID_CMD_FIRST && id <= ID_CMD_LAST) {
+      if ((id >= ID_CMD_FIRST && id <= ID_CMD_LAST) || id == ID_CMD_START_WITH_WINDOWS) {
         result = OnCommand(id);
         return true;
       }

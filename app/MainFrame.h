@@ -75,6 +75,8 @@ class MainFrame : public FrameWindow, public MessageFilter, public InputHost {
   void ToggleIsUseTooltip();
   void ToggleIsAnimateTooltip();
   void ToggleIsCheckBySpace();
+  // Writes or removes the entry that starts Kanasift when the user signs in.
+  void ToggleStartWithWindows();
 
   // InputHost.
   std::uint32_t TickCount() override;

@@ -41,11 +41,14 @@ TEST(Resources, TrayMenuHasTheJapaneseItemsInOrder) {
       {1009, L"Spotter起動(&W)"},
       {0, nullptr},
       {1010, L"トレイアイコン削除(&R)"},
+      {1020, L"Windows 起動時に実行(&B)"},
       {0, nullptr},
       {1011, L"終了(&Q)"},
   };
-  ASSERT_EQ(GetMenuItemCount(popup), 15);
-  for (int i = 0; i < 15; ++i) {
+  constexpr int kItems = sizeof(expected) / sizeof(expected[0]);
+  ASSERT_EQ(GetMenuItemCount(popup), kItems);
+  std::set<wchar_t> accessKeys;
+  for (int i = 0; i < kItems; ++i) {
     MENUITEMINFOW info{};
     info.cbSize = sizeof(info);
     info.fMask = MIIM_FTYPE | MIIM_ID;
@@ -58,6 +61,11 @@ TEST(Resources, TrayMenuHasTheJapaneseItemsInOrder) {
     wchar_t text[64] = {};
     GetMenuStringW(popup, i, text, 64, MF_BYPOSITION);
     EXPECT_STREQ(text, expected[i].text) << i;
+    // Every item has its own access key.
+    const wchar_t* amp = std::wcschr(text, L'&');
+    ASSERT_NE(amp, nullptr) << i;
+    EXPECT_TRUE(accessKeys.insert(static_cast<wchar_t>(std::towupper(amp[1]))).second)
+        << "access key of item " << i << " is taken";
   }
   // The same texts reach the program's narrow interface in code page 932.
   char narrow[64] = {};

@@ -8,7 +8,7 @@
 //   KanasiftProbe box <title>            prints the text of a message box (UTF-8), exit 1 if none
 //   KanasiftProbe close-box <title>      closes that message box
 //   KanasiftProbe close-menu             closes an open pop-up menu
-//   KanasiftProbe menu-open              exit 0 while a pop-up menu is open
+//   KanasiftProbe menu-open              exit 0 while a pop-up menu is open; prints where it is
 //   KanasiftProbe query <text> [dwData]  asks the query service (WM_COPYDATA); prints the result
 //   KanasiftProbe tooltip                prints whether the input tooltip is shown, and where
 //   KanasiftProbe dialog                 prints where Kanasift's visible input dialog and its
@@ -164,7 +164,13 @@ int main(int argc, char** argv) {
   if (command == "menu-open" || command == "close-menu") {
     HWND menu = FindWindowA("#32768", nullptr);
     bool open = menu && IsWindowVisible(menu);
-    if (command == "menu-open") return open ? 0 : 1;
+    if (command == "menu-open") {
+      if (!open) return 1;
+      RECT r{};
+      GetWindowRect(menu, &r);
+      std::printf("rect=%ld,%ld,%ld,%ld\n", r.left, r.top, r.right, r.bottom);
+      return 0;
+    }
     if (!open) return 1;
     PostMessageA(menu, WM_KEYDOWN, VK_ESCAPE, 0);
     return 0;
