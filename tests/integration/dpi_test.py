@@ -23,7 +23,7 @@ from screen import Picture, changed_box  # noqa: E402
 NAMES = os.path.join(ROOT, "tests", "data", "e2e-names.txt")
 TREE = os.path.join(ROOT, "tests", "data", "viewhost-tree.txt")
 KAISYA = 3  # 会社.txt
-BAR_HEIGHT = 4
+BAR_HEIGHT = 2
 EXPIRED = (255, 0, 0)  # TooltipExpiredColor, red
 
 INI = """[main]
