@@ -173,12 +173,19 @@ bool MainFrame::ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, L
       return true;
     case WM_COMMAND: {
       int id = LOWORD(wParam);
-      if (id >= ID_CMD_FIRST && id <= ID_CMD_LAST) {
+      if ((id >= ID_CMD_FIRST && id <= ID_CMD_LAST) || id == ID_CMD_START_WITH_WINDOWS) {
         result = OnCommand(id);
         return true;
       }
       return false;
     }
+    case WM_DPICHANGED:
+    case WM_DISPLAYCHANGE:
+    case WM_SETTINGCHANGE:
+      // The scale of the monitors may have changed: the tray may want pictures of another
+      // size. The messages go on to the default handling all the same.
+      if (currentIconSize_ != TrayPictureSize()) RefreshTrayIcon();
+      return false;
     case UM_DRAIN_INPUT:
       inputQueue_.Drain(MessageMoment());
       return true;

@@ -75,6 +75,8 @@ class MainFrame : public FrameWindow, public MessageFilter, public InputHost {
   void ToggleIsUseTooltip();
   void ToggleIsAnimateTooltip();
   void ToggleIsCheckBySpace();
+  // Writes or removes the entry that starts Kanasift when the user signs in.
+  void ToggleStartWithWindows();
 
   // InputHost.
   std::uint32_t TickCount() override;
@@ -125,6 +127,7 @@ class MainFrame : public FrameWindow, public MessageFilter, public InputHost {
   std::unique_ptr<TrayIcon> trayIcon_;
   AppSettings settings_;
   UniqueIcon currentIcon_;
+  int currentIconSize_ = 0;    // the size currentIcon_ was loaded at
   UniqueMenu menuResource_;    // menu 101; its sub-menu 0 is the tray menu
   HMENU trayMenu_ = nullptr;   // borrowed from menuResource_
   std::array<Shortcut, SHORTCUT_COUNT> shortcuts_{};

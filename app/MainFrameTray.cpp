@@ -3,6 +3,7 @@
 #include <shellapi.h>
 
 #include "app/MainFrame.h"
+#include "app/StartWithWindows.h"
 #include "app/resources/ResourceIds.h"
 #include "framework/AppModule.h"
 #include "settings/Shortcuts.h"
@@ -30,8 +31,9 @@ bool MainFrame::RefreshTrayIcon() {
   trayIcon_->setIcon(nullptr);
   currentIcon_.Reset();
   int id = ChooseTrayIconId(CurrentTrayState());
-  currentIcon_.Reset(static_cast<HICON>(
-      LoadImageA(app_module::Instance(), MAKEINTRESOURCEA(id), IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR)));
+  // The size the shell shows pictures at, which grows with the DPI.
+  currentIconSize_ = TrayPictureSize();
+  currentIcon_ = LoadTrayPicture(app_module::Instance(), id, currentIconSize_);
   trayIcon_->setIcon(currentIcon_.Get());
   return trayIcon_->modify();
 }
@@ -72,6 +74,9 @@ void MainFrame::ShowTrayMenu() {
     EnableMenuItem(trayMenu_, item.id, MF_BYCOMMAND | (item.enabled ? MF_ENABLED : MF_GRAYED));
     CheckMenuItem(trayMenu_, item.id, MF_BYCOMMAND | (item.checked ? MF_CHECKED : MF_UNCHECKED));
   }
+  // The entry as the registry has it now (the user may have changed it elsewhere).
+  const bool starts = start_with_windows::IsOn(start_with_windows::ProgramPath());
+  CheckMenuItem(trayMenu_, ID_CMD_START_WITH_WINDOWS, MF_BYCOMMAND | (starts ? MF_CHECKED : MF_UNCHECKED));
   POINT point{};
   GetCursorPos(&point);
   // Without the foreground the menu would not close when the user clicks elsewhere.
@@ -104,6 +109,7 @@ LRESULT MainFrame::OnCommand(int id) {
       break;
     case ID_CMD_REMOVE_ICON: trayIcon_->remove(); break;
     case ID_CMD_EXIT: ExitProgram(); break;
+    case ID_CMD_START_WITH_WINDOWS: ToggleStartWithWindows(); break;
     default: break;
   }
   return 0;
@@ -192,4 +198,10 @@ void MainFrame::ToggleIsAnimateTooltip() {
 void MainFrame::ToggleIsCheckBySpace() {
   settings_.isCheckBySpace = !settings_.isCheckBySpace;
   SaveSettings();
+}
+
+void MainFrame::ToggleStartWithWindows() {
+  const std::wstring path = start_with_windows::ProgramPath();
+  // A registry that refuses the change leaves the entry as it was; the menu shows it so.
+  if (!start_with_windows::Set(!start_with_windows::IsOn(path), path)) MessageBeep(0);
 }

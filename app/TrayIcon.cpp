@@ -1,5 +1,7 @@
 #include "app/TrayIcon.h"
 
+#include "framework/Dpi.h"
+
 // The first-version record: hWnd, uID, uFlags, uCallbackMessage, hIcon and a 64-byte tip.
 #if !defined(_WIN64)
 static_assert(NOTIFYICONDATAA_V1_SIZE == 88, "first-version NOTIFYICONDATAA is 88 bytes");
@@ -31,4 +33,15 @@ bool TrayIcon::modify() { return Shell_NotifyIconA(NIM_MODIFY, &data_) == TRUE; 
 bool TrayIcon::remove() {
   if (shown_ && Shell_NotifyIconA(NIM_DELETE, &data_) == TRUE) shown_ = false;
   return !shown_;
+}
+
+int TrayPictureSize() {
+  const POINT origin{0, 0};
+  const UINT dpi = dpi::ForMonitor(MonitorFromPoint(origin, MONITOR_DEFAULTTOPRIMARY));
+  return dpi::SystemMetric(SM_CXSMICON, dpi);
+}
+
+UniqueIcon LoadTrayPicture(HINSTANCE instance, int id, int size) {
+  return UniqueIcon(static_cast<HICON>(
+      LoadImageA(instance, MAKEINTRESOURCEA(id), IMAGE_ICON, size, size, LR_DEFAULTCOLOR)));
 }

@@ -5,6 +5,8 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include "platform/Win32Handles.h"
+
 class TrayIcon {
  public:
   // The tip is copied with a limit of 63 bytes (at most 62 characters survive).
@@ -30,3 +32,10 @@ class TrayIcon {
   bool shown_ = false;
   NOTIFYICONDATAA data_;
 };
+
+// The size of the tray's pictures, in pixels: the small-icon size at the DPI of the primary
+// monitor, whose taskbar holds the notification area.
+int TrayPictureSize();
+// Picture `id` of `instance` at `size` × `size`. Each picture is drawn at 16, 20, 24, 32,
+// 40 and 48 pixels (100 % to 300 %), so the sizes the shell asks for are never stretched.
+UniqueIcon LoadTrayPicture(HINSTANCE instance, int id, int size);

@@ -63,6 +63,12 @@ struct WindowTraits {
   static bool IsValid(Handle h) { return h != nullptr; }
   static void Close(Handle h) { DestroyWindow(h); }
 };
+struct RegKeyTraits {
+  using Handle = HKEY;
+  static Handle Invalid() { return nullptr; }
+  static bool IsValid(Handle h) { return h != nullptr; }
+  static void Close(Handle h) { RegCloseKey(h); }
+};
 struct ViewMappingTraits {  // MapViewOfFile
   using Handle = void*;
   static Handle Invalid() { return nullptr; }
@@ -76,6 +82,7 @@ using UniqueMenu = UniqueHandle<MenuTraits>;
 using UniqueGdiObject = UniqueHandle<GdiTraits>;
 using UniqueWindow = UniqueHandle<WindowTraits>;
 using UniqueMappedView = UniqueHandle<ViewMappingTraits>;
+using UniqueRegKey = UniqueHandle<RegKeyTraits>;
 
 // A window's device context for the length of a scope (GetDC / ReleaseDC).
 class ScopedWindowDC {

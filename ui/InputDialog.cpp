@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "framework/Dpi.h"
 #include "platform/Platform.h"
 #include "ui/DialogResult.h"
 #include "ui/HistoryFile.h"
@@ -59,6 +60,11 @@ bool InputDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_
         default:
           return false;
       }
+    case WM_DPICHANGED:  // moved to a monitor of another DPI
+      layout_.Apply(HIWORD(wParam), reinterpret_cast<const RECT*>(lParam));
+      SetIcons();
+      result = 0;
+      return true;
     default:
       return false;
   }
@@ -68,6 +74,7 @@ BOOL InputDialog::OnInitDialog() {
   // The template's DS_SYSMODAL asks for a topmost window; not every system makes it one.
   SetWindowPos(window(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   CenterWindow(window());
+  layout_.Capture(window());
   SetIcons();
   loop_ = MessageLoop::ForCurrentThread();
   if (loop_) {
@@ -81,14 +88,18 @@ BOOL InputDialog::OnInitDialog() {
 }
 
 void InputDialog::SetIcons() {
-  bigIcon_.Reset(static_cast<HICON>(LoadImageA(instance_, MAKEINTRESOURCEA(IDI_APP), IMAGE_ICON,
-                                               GetSystemMetrics(SM_CXICON),
-                                               GetSystemMetrics(SM_CYICON), LR_DEFAULTCOLOR)));
-  smallIcon_.Reset(static_cast<HICON>(LoadImageA(instance_, MAKEINTRESOURCEA(IDI_APP), IMAGE_ICON,
-                                                 GetSystemMetrics(SM_CXSMICON),
-                                                 GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR)));
-  SendMessageA(window(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_.Get()));
-  SendMessageA(window(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.Get()));
+  const UINT dpi = layout_.dpi();
+  UniqueIcon big(static_cast<HICON>(LoadImageA(instance_, MAKEINTRESOURCEA(IDI_APP), IMAGE_ICON,
+                                               dpi::SystemMetric(SM_CXICON, dpi),
+                                               dpi::SystemMetric(SM_CYICON, dpi), LR_DEFAULTCOLOR)));
+  UniqueIcon small(static_cast<HICON>(LoadImageA(instance_, MAKEINTRESOURCEA(IDI_APP), IMAGE_ICON,
+                                                 dpi::SystemMetric(SM_CXSMICON, dpi),
+                                                 dpi::SystemMetric(SM_CYSMICON, dpi), LR_DEFAULTCOLOR)));
+  SendMessageA(window(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big.Get()));
+  SendMessageA(window(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small.Get()));
+  // The window no longer shows the previous icons.
+  bigIcon_ = std::move(big);
+  smallIcon_ = std::move(small);
 }
 
 void InputDialog::OnDestroyWindow() {

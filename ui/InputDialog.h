@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 
+#include "framework/DialogDpiLayout.h"
 #include "framework/MessageLoop.h"
 #include "framework/ModelessDialog.h"
 #include "platform/Win32Handles.h"
@@ -44,6 +45,8 @@ class InputDialog final : public ModelessDialog, public MessageFilter, public Id
   const std::string& historyPath() const { return historyPath_; }
   const InputHistory& history() const { return history_; }
   HWND comboBox() const { return comboBox_; }
+  // The DPI the dialog is laid out for.
+  UINT dpi() const { return layout_.dpi(); }
 
   // MessageFilter: Tab, Enter and Escape for the modeless dialog.
   bool PreTranslateMessage(MSG* msg) override;
@@ -58,6 +61,7 @@ class InputDialog final : public ModelessDialog, public MessageFilter, public Id
   BOOL OnInitDialog();
   void LoadHistory();
   void OnOK();
+  // The window's icons at the size of the DPI it is laid out for.
   void SetIcons();
 
   HWND comboBox_ = nullptr;
@@ -68,6 +72,7 @@ class InputDialog final : public ModelessDialog, public MessageFilter, public Id
   HINSTANCE instance_ = nullptr;
   UniqueIcon bigIcon_;
   UniqueIcon smallIcon_;
+  DialogDpiLayout layout_;
   MessageLoop* loop_ = nullptr;  // the loop this dialog registered with
 };
 

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
+#include "framework/Dpi.h"
 #include "platform/Platform.h"
-#include "platform/Win32Handles.h"
 #include "ui/TooltipLayout.h"
 
 namespace {
@@ -11,6 +11,23 @@ namespace {
 // A timer period from a setting: a negative value would become a period of weeks.
 UINT TimerPeriod(std::int32_t milliseconds) {
   return static_cast<UINT>(std::max<std::int32_t>(0, milliseconds));
+}
+
+// The screen point for the tip's top-left corner beside the item. The rectangle is in the
+// view's client coordinates at the view's own DPI: a view that works at another DPI than
+// its monitor's (an unaware or system-aware program, which the system scales) gives it in
+// its own units, so it is converted to the monitor's pixels, in which this program works.
+POINT TipScreenPoint(HWND view, const ItemRect& itemRect) {
+  const TipPoint tip = TooltipPosition(itemRect);
+  POINT point{tip.x, tip.y};
+  if (dpi::KnowsWindowDpi()) {
+    const UINT viewDpi = dpi::ForWindow(view);
+    const UINT monitorDpi = dpi::ForMonitor(MonitorFromWindow(view, MONITOR_DEFAULTTONEAREST));
+    point.x = dpi::Convert(point.x, viewDpi, monitorDpi);
+    point.y = dpi::Convert(point.y, viewDpi, monitorDpi);
+  }
+  ClientToScreen(view, &point);
+  return point;
 }
 
 }  // namespace
@@ -44,14 +61,21 @@ void InputTooltip::ShowInputTooltip(const ItemRect& itemRect, const char* matche
                                     const InputState& input, const AppSettings& settings) {
   if (!settings.isUseTooltip) return;
 
+  // Where the tip will stand decides its DPI, and the font must be set before the text
+  // so that the control sizes the tip by it.
+  POINT point{};
+  if (input.isMatching) {
+    point = TipScreenPoint(reinterpret_cast<HWND>(input.targetView), itemRect);
+    UseDpi(dpi::ForPoint(point));
+  } else if (tooltip_) {
+    UseDpi(dpi::ForMonitor(MonitorFromWindow(tooltip_, MONITOR_DEFAULTTONEAREST)));
+  }
+
   text_ = TooltipText(input.inputText, matchedText);
   toolInfo_.lpszText = text_.data();  // the control keeps its own copy
   SendMessageA(tooltip_, TTM_UPDATETIPTEXTA, 0, reinterpret_cast<LPARAM>(&toolInfo_));
 
   if (input.isMatching) {
-    const TipPoint tip = TooltipPosition(itemRect);
-    POINT point{tip.x, tip.y};
-    ClientToScreen(reinterpret_cast<HWND>(input.targetView), &point);
     SendMessageA(tooltip_, TTM_TRACKPOSITION, 0, MAKELPARAM(point.x, point.y));
   }
 
@@ -82,12 +106,32 @@ void InputTooltip::HideInputTooltip() {
 
 void InputTooltip::StopAnimation() { KillTimer(owner_, kAnimationTimerId); }
 
+void InputTooltip::UseDpi(UINT dpi) {
+  if (dpi == dpi_ || !tooltip_) return;
+  NONCLIENTMETRICSW metrics{};
+  if (!dpi::NonClientMetrics(dpi, metrics)) return;
+  // Tooltip controls draw in the status font of the non-client metrics.
+  UniqueGdiObject font(CreateFontIndirectW(&metrics.lfStatusFont));
+  if (!font) return;
+  SendMessageW(tooltip_, WM_SETFONT, reinterpret_cast<WPARAM>(font.Get()), FALSE);
+  font_ = std::move(font);  // the control no longer uses the previous one
+  // The control's own inner margin stays at its pixels: the margin added to it makes the
+  // whole padding grow with the DPI (none at 96 DPI).
+  const int extra = std::max(0, dpi::Scale(kTextPadding, dpi) - kTextPadding);
+  RECT margin{extra, extra, extra, extra};
+  SendMessageA(tooltip_, TTM_SETMARGIN, 0, reinterpret_cast<LPARAM>(&margin));
+  dpi_ = dpi;
+}
+
 void InputTooltip::DrawAnimationBar(bool reset, std::uint32_t lastInputTick,
                                     const AppSettings& settings) {
   RECT windowRect{};
   if (tooltip_) GetWindowRect(tooltip_, &windowRect);
+  // The bar's height is given for 96 DPI.
+  BarSettings barSettings = BarSettings::From(settings);
+  barSettings.barHeight = dpi::Scale(barSettings.barHeight, dpi_ ? dpi_ : dpi::System());
   const BarFrame frame =
-      bar_.NextFrame(reset, tickSource_(), lastInputTick, BarSettings::From(settings),
+      bar_.NextFrame(reset, tickSource_(), lastInputTick, barSettings,
                      windowRect.right - windowRect.left, windowRect.bottom - windowRect.top);
   if (frame.stopTimer) {
     KillTimer(owner_, kAnimationTimerId);

@@ -2,6 +2,10 @@
 // typed text and the matched part of the name, and the bar along its bottom edge that
 // counts the input's permissible interval down. Owned by the main frame; its two timers
 // run on the owner window, whose WM_TIMER handler hands them to OnTimer. UI thread only.
+//
+// Its font, the padding around the text and the bar's height follow the DPI of the
+// monitor that shows the tip; the item's rectangle, which comes from a view that may work
+// at another DPI than this program, is converted with the view's DPI.
 #pragma once
 
 #include <windows.h>
@@ -11,6 +15,7 @@
 #include <functional>
 #include <string>
 
+#include "platform/Win32Handles.h"
 #include "search/SearchState.h"
 #include "settings/AppSettings.h"
 #include "ui/AnimationBar.h"
@@ -53,8 +58,15 @@ class InputTooltip {
 
   HWND window() const { return tooltip_; }
   bool barExpired() const { return bar_.barExpired(); }
+  // The DPI the tip's font, padding and bar are set for (0 before the first show).
+  UINT dpi() const { return dpi_; }
+
+  // The padding around the text at 96 DPI, in pixels: the control's own inner margin.
+  static constexpr int kTextPadding = 2;
 
  private:
+  // Sets the font (the system's tooltip font), the padding and the bar for `dpi`.
+  void UseDpi(UINT dpi);
   TickSource tickSource_;
   HWND owner_ = nullptr;
   // Destroyed with its owner window; the destructor destroys it only if it still exists.
@@ -62,4 +74,6 @@ class InputTooltip {
   TOOLINFOA toolInfo_{};
   std::string text_;  // the text last handed to the control
   AnimationBar bar_;
+  UINT dpi_ = 0;
+  UniqueGdiObject font_;  // the font the control uses, for dpi_
 };

@@ -30,3 +30,5 @@
 #define ID_CMD_EXIT 1011
 #define ID_CMD_FIRST ID_CMD_USE
 #define ID_CMD_LAST ID_CMD_EXIT
+// Added later, outside the range above, so that no id there changes its meaning.
+#define ID_CMD_START_WITH_WINDOWS 1020

@@ -1,9 +1,12 @@
 // The resources as the program loads them: menu 101 with its Japanese texts, the icons,
 // the version string and record, the manifest. This test executable links the same
-// compiled resource script as Kanasift.exe.
+// compiled resource script as Kanasift.exe; the manifests are read from the programs in
+// dist/ as the system reads them.
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <cwctype>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -38,11 +41,14 @@ TEST(Resources, TrayMenuHasTheJapaneseItemsInOrder) {
       {1009, L"Spotter起動(&W)"},
       {0, nullptr},
       {1010, L"トレイアイコン削除(&R)"},
+      {1020, L"Windows 起動時に実行(&B)"},
       {0, nullptr},
       {1011, L"終了(&Q)"},
   };
-  ASSERT_EQ(GetMenuItemCount(popup), 15);
-  for (int i = 0; i < 15; ++i) {
+  constexpr int kItems = sizeof(expected) / sizeof(expected[0]);
+  ASSERT_EQ(GetMenuItemCount(popup), kItems);
+  std::set<wchar_t> accessKeys;
+  for (int i = 0; i < kItems; ++i) {
     MENUITEMINFOW info{};
     info.cbSize = sizeof(info);
     info.fMask = MIIM_FTYPE | MIIM_ID;
@@ -55,6 +61,11 @@ TEST(Resources, TrayMenuHasTheJapaneseItemsInOrder) {
     wchar_t text[64] = {};
     GetMenuStringW(popup, i, text, 64, MF_BYPOSITION);
     EXPECT_STREQ(text, expected[i].text) << i;
+    // Every item has its own access key.
+    const wchar_t* amp = std::wcschr(text, L'&');
+    ASSERT_NE(amp, nullptr) << i;
+    EXPECT_TRUE(accessKeys.insert(static_cast<wchar_t>(std::towupper(amp[1]))).second)
+        << "access key of item " << i << " is taken";
   }
   // The same texts reach the program's narrow interface in code page 932.
   char narrow[64] = {};
@@ -99,7 +110,27 @@ std::vector<std::uint32_t> Pixels(int id, int size) {
   return out;
 }
 
-TEST(Resources, ProgramIconHasBothSizes) {
+// The width of the picture that icon group `id` holds for `size` × `size`: a group that
+// has no picture of that size offers the nearest one, which the system would stretch.
+int DrawnWidth(int id, int size) {
+  HRSRC group = FindResourceA(Module(), MAKEINTRESOURCEA(id), MAKEINTRESOURCEA(14));  // RT_GROUP_ICON
+  if (!group) return 0;
+  auto* directory = static_cast<BYTE*>(LockResource(LoadResource(Module(), group)));
+  const int picture = LookupIconIdFromDirectoryEx(directory, TRUE, size, size, LR_DEFAULTCOLOR);
+  HRSRC found = FindResourceA(Module(), MAKEINTRESOURCEA(picture), MAKEINTRESOURCEA(3));  // RT_ICON
+  if (!found) return 0;
+  const auto* header = static_cast<const BITMAPINFOHEADER*>(LockResource(LoadResource(Module(), found)));
+  return header ? header->biWidth : 0;
+}
+
+TEST(Resources, EveryPictureIsDrawnAtEverySizeTheShellAsksFor) {
+  // 16 px at 100 % to 48 px at 300 %, the small-icon sizes of the system's DPI steps, and
+  // the large icon (32 px at 96 DPI).
+  for (int id : {IDI_APP, 200, 201, 202, 203, 300, 301, 302, 303}) {
+    for (int size : {16, 20, 24, 32, 40, 48}) {
+      EXPECT_EQ(DrawnWidth(id, size), size) << "icon " << id << " at " << size;
+    }
+  }
   EXPECT_EQ(Pixels(IDI_APP, 16).size(), 256u);
   EXPECT_EQ(Pixels(IDI_APP, 32).size(), 1024u);
 }
@@ -193,6 +224,72 @@ TEST(Resources, ManifestAsksForCommonControls6AsInvoker) {
   EXPECT_NE(manifest.find("version=\"6.0.0.0\""), std::string::npos);
   EXPECT_NE(manifest.find("6595b64144ccf1df"), std::string::npos);
   EXPECT_NE(manifest.find("asInvoker"), std::string::npos);
+}
+
+// What the system reads from the manifest of a program in dist/.
+struct ManifestFacts {
+  bool read = false;
+  std::wstring dpiAware;
+  std::wstring dpiAwareness;
+  std::vector<BYTE> compatibility;  // the activation context's compatibility record
+};
+
+ManifestFacts ReadManifest(const char* program) {
+  ManifestFacts facts;
+  const std::string path = std::string(KANASIFT_DIST_DIR) + "/" + program;
+  std::wstring source = L"Z:";
+  for (char c : path) source += c == '/' ? L'\\' : static_cast<wchar_t>(c);
+  ACTCTXW context{};
+  context.cbSize = sizeof(context);
+  context.dwFlags = ACTCTX_FLAG_RESOURCE_NAME_VALID;
+  context.lpSource = source.c_str();
+  context.lpResourceName = MAKEINTRESOURCEW(1);  // CREATEPROCESS_MANIFEST_RESOURCE_ID
+  HANDLE handle = CreateActCtxW(&context);
+  if (handle == INVALID_HANDLE_VALUE) return facts;
+  facts.read = true;
+  wchar_t text[128] = {};
+  SIZE_T written = 0;
+  if (QueryActCtxSettingsW(0, handle, nullptr, L"dpiAware", text, 128, &written)) facts.dpiAware = text;
+  text[0] = L'\0';
+  if (QueryActCtxSettingsW(0, handle, L"http://schemas.microsoft.com/SMI/2016/WindowsSettings",
+                           L"dpiAwareness", text, 128, &written)) {
+    facts.dpiAwareness = text;
+  }
+  SIZE_T needed = 0;
+  QueryActCtxW(0, handle, nullptr, CompatibilityInformationInActivationContext, nullptr, 0, &needed);
+  facts.compatibility.resize(needed);
+  if (needed == 0 || !QueryActCtxW(0, handle, nullptr, CompatibilityInformationInActivationContext,
+                                   facts.compatibility.data(), needed, &needed)) {
+    facts.compatibility.clear();
+  }
+  ReleaseActCtx(handle);
+  return facts;
+}
+
+bool Names(const std::vector<BYTE>& record, const GUID& id) {
+  const auto* bytes = reinterpret_cast<const BYTE*>(&id);
+  for (size_t i = 0; i + sizeof(GUID) <= record.size(); ++i) {
+    if (std::memcmp(record.data() + i, bytes, sizeof(GUID)) == 0) return true;
+  }
+  return false;
+}
+
+TEST(Resources, BothProgramsDeclarePerMonitorDpiAwarenessAndWindows7To11) {
+  const GUID windows10 = {0x8e0f7a12, 0xbfb3, 0x4fe8, {0xb9, 0xa5, 0x48, 0xfd, 0x50, 0xa1, 0x5a, 0x9a}};
+  const GUID windows81 = {0x1f676c76, 0x80e1, 0x4239, {0x95, 0xbb, 0x83, 0xd0, 0xf6, 0xd0, 0xda, 0x78}};
+  const GUID windows8 = {0x4a2f28e3, 0x53b9, 0x4441, {0xba, 0x9c, 0xd6, 0x9d, 0x4a, 0x4a, 0x6e, 0x38}};
+  const GUID windows7 = {0x35138b9a, 0x5d96, 0x4fbd, {0x8e, 0x2d, 0xa2, 0x44, 0x02, 0x25, 0xf9, 0x3a}};
+  for (const char* program : {"Kanasift.exe", "Spotter.exe"}) {
+    const ManifestFacts facts = ReadManifest(program);
+    ASSERT_TRUE(facts.read) << program;
+    // Windows 10 1703 and later take the first awareness they know; Windows 8.1 and 10
+    // before 1703 read the older setting.
+    EXPECT_EQ(facts.dpiAwareness, L"PerMonitorV2, PerMonitor") << program;
+    EXPECT_EQ(facts.dpiAware, L"true/pm") << program;
+    for (const GUID* os : {&windows10, &windows81, &windows8, &windows7}) {
+      EXPECT_TRUE(Names(facts.compatibility, *os)) << program << " supportedOS " << std::hex << os->Data1;
+    }
+  }
 }
 
 TEST(Resources, InputDialogTemplateIsIncluded) {

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "app/TrayIcon.h"
+#include "framework/Dpi.h"
 
 namespace {
 
@@ -88,6 +89,23 @@ TEST_F(TrayIconTest, AnIconRemovedBehindItsBackIsAddedAgain) {
   tray.add();
   EXPECT_TRUE(tray.shown());
   EXPECT_TRUE(ShellHasIcon());
+}
+
+// Run by the DPI test in a prefix at 144 DPI, skipped at any other: the tray's pictures
+// are loaded at the size the shell shows them at there, 24 pixels (150 %).
+TEST(Dpi144, TrayPicturesHaveTheSizeTheShellShowsThemAt) {
+  if (dpi::System() != 144) GTEST_SKIP() << "runs at 144 DPI only";
+  ASSERT_EQ(TrayPictureSize(), 24);
+  UniqueIcon icon = LoadTrayPicture(GetModuleHandleA(nullptr), 301, TrayPictureSize());
+  ASSERT_TRUE(icon);
+  ICONINFO info{};
+  ASSERT_TRUE(GetIconInfo(icon.Get(), &info));
+  BITMAP bitmap{};
+  GetObjectA(info.hbmColor, sizeof(bitmap), &bitmap);
+  DeleteObject(info.hbmColor);
+  DeleteObject(info.hbmMask);
+  EXPECT_EQ(bitmap.bmWidth, 24);
+  EXPECT_EQ(bitmap.bmHeight, 24);
 }
 
 }  // namespace

@@ -3,8 +3,8 @@
 folder, with a Kanasift.ini written there, and drives it from outside (second starts,
 window messages through KanasiftProbe.exe), checking the tray icon, the settings file,
 the hook library's calls (TaplineStub.log, when the test's hook library is used), the
-history files and the exit code. Screenshots of the tray menu and of the shortcut list go
-to <shots-dir>.
+history files, the exit code and the entry that starts Kanasift with Windows. Screenshots
+of the tray menu and of the shortcut list go to <shots-dir>.
 
     kanasift_scenarios.py <source-root> <build-dir> <kanasift-dir> <probe.exe> <shots-dir>
 
@@ -19,6 +19,7 @@ import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), 'integration'))
 from harness import Checks, wine_environment  # noqa: E402
+from screen import Picture, changed_box  # noqa: E402
 
 
 ROOT, BUILD, SOURCE_DIR, PROBE, SHOTS = sys.argv[1:6]
@@ -435,6 +436,112 @@ def scenario_utf16_settings():
     check(stop(main) == 0, 'and exits with 0')
 
 
+RUN_KEY = r'HKCU\Software\Microsoft\Windows\CurrentVersion\Run'
+APPROVED_KEY = r'HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\StartupApproved\Run'
+
+
+def reg(*args):
+    r = subprocess.run([WINE_ENV, 'run', BUILD, 'reg'] + list(args), stdin=subprocess.DEVNULL,
+                       capture_output=True, timeout=60)
+    return r.returncode, r.stdout.decode('cp932', 'replace')
+
+
+def run_value():
+    """The data of the Run value "Kanasift", or None when there is none."""
+    code, out = reg('query', RUN_KEY, '/v', 'Kanasift')
+    for line in out.splitlines():
+        name, _, data = line.strip().partition('REG_SZ')
+        if code == 0 and name.strip() == 'Kanasift':
+            return data.strip()
+    return None
+
+
+def menu_picture(name):
+    """The tray menu, opened as a right click on the icon opens it: (picture, its rectangle)."""
+    probe('post', '0x400', 0, 0x205)
+    if not wait_for(lambda: probe('menu-open')[0] == 0, 10):
+        return None, None
+    time.sleep(0.5)
+    rect = tuple(int(v) for v in probe('menu-open')[1].decode().strip().partition('=')[2].split(','))
+    picture = Picture(ENV, os.path.join(SHOTS, name))
+    probe('close-menu')
+    wait_for(lambda: probe('menu-open')[0] != 0, 10)
+    return picture, rect
+
+
+def separator_rows(picture, rect):
+    """The middle rows of the menu's separators: rows of one colour across the menu, other
+    than its background."""
+    left, top, right, bottom = rect
+    counts = {}
+    for y in range(top, bottom):
+        for x in range(left, right, 3):
+            counts[picture.pixel(x, y)] = counts.get(picture.pixel(x, y), 0) + 1
+    background = max(counts, key=counts.get)
+    lines = [y for y in range(top + 3, bottom - 3) if picture.pixel(left + 8, y) != background
+             and len({picture.pixel(x, y) for x in range(left + 8, right - 8)}) == 1]
+    groups = []
+    for y in lines:
+        if groups and y - groups[-1][-1] <= 2:
+            groups[-1].append(y)
+        else:
+            groups.append([y])
+    return [sum(g) // len(g) for g in groups]
+
+
+def scenario_start_with_windows():
+    """The tray menu's "Windows 起動時に実行": the Run value appears with the program's
+    quoted path and shows as the item's check mark, survives a restart, and goes again;
+    an entry that Task Manager switched off counts as off until the item is chosen."""
+    if USES_STUB:
+        return  # the entry has nothing to do with the hook library: the real program only
+    clean_folder()
+    write_ini()
+    reg('delete', RUN_KEY, '/v', 'Kanasift', '/f')
+    reg('delete', APPROVED_KEY, '/v', 'Kanasift', '/f')
+    main = start()
+    try:
+        if not check(wait_for(window_exists), 'Kanasift starts for the start-with-Windows entry'):
+            return
+        off, rect = menu_picture('start-off')
+        command(1020)
+        expected = '"Z:%s"' % EXE.replace('/', '\\')
+        value = run_value()
+        check(value is not None and value.lower() == expected.lower(),
+              'command 1020 writes the Run value %s (the quoted path, no switches)' % value)
+        on, on_rect = menu_picture('start-on')
+        if off and on and on_rect == rect:
+            mark = changed_box(off, on, rect)
+            lines = separator_rows(on, rect)
+            check(mark is not None and len(lines) == 3 and mark[2] < rect[0] + (rect[2] - rect[0]) // 4
+                  and (lines[1] + lines[2]) // 2 < mark[1] and mark[3] < lines[2],
+                  'the menu shows a check mark on the item above the last separator (%s, separators %s)'
+                  % (mark, lines))
+        check(stop(main) == 0 and run_value() == value, 'the entry stays when Kanasift exits')
+        main = start()
+        wait_for(window_exists)
+        again, again_rect = menu_picture('start-restarted')
+        check(on is not None and again is not None and again.crop(again_rect) == on.crop(rect),
+              'after a restart the menu shows the entry checked')
+
+        reg('add', APPROVED_KEY, '/v', 'Kanasift', '/t', 'REG_BINARY', '/d', '030000000000000000000000', '/f')
+        disabled, disabled_rect = menu_picture('start-disabled')
+        check(off is not None and disabled is not None and disabled.crop(disabled_rect) == off.crop(rect),
+              'an entry switched off in Task Manager shows unchecked')
+        command(1020)
+        check(run_value() == value and reg('query', APPROVED_KEY, '/v', 'Kanasift')[0] != 0,
+              'choosing it then keeps the entry and removes the off mark')
+        command(1020)
+        check(run_value() is None, 'choosing it again removes the entry')
+        gone, gone_rect = menu_picture('start-removed')
+        check(off is not None and gone is not None and gone.crop(gone_rect) == off.crop(rect),
+              'and the menu shows it unchecked')
+    finally:
+        stop(main)
+        reg('delete', RUN_KEY, '/v', 'Kanasift', '/f')
+        reg('delete', APPROVED_KEY, '/v', 'Kanasift', '/f')
+
+
 def scenario_hung_first_instance():
     """A first instance whose thread never answers (KanasiftProbe holding the mutex and a
     window of Kanasift's class for 40 s): a second start still ends within seconds."""
@@ -469,6 +576,7 @@ def main():
         scenario_failing_lists()
         scenario_dictionary_release()
         scenario_utf16_settings()
+        scenario_start_with_windows()
         scenario_hung_first_instance()
     finally:
         if window_exists():

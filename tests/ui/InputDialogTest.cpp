@@ -7,6 +7,7 @@
 #include "HistoryTestSupport.h"
 #include "ScreenShot.h"
 #include "UiTestSupport.h"
+#include "framework/Dpi.h"
 #include "ui/HistoryFile.h"
 
 namespace {
@@ -121,6 +122,88 @@ TEST_F(InputDialogTest, CentredOnTheWorkArea) {
   GetWindowRect(dialog->window(), &rect);
   EXPECT_NEAR((rect.left + rect.right) / 2, (work.left + work.right) / 2, 1);
   EXPECT_NEAR((rect.top + rect.bottom) / 2, (work.top + work.bottom) / 2, 1);
+}
+
+// A child's rectangle in the dialog's client coordinates.
+RECT ChildRect(HWND dialog, HWND child) {
+  RECT rect{};
+  GetWindowRect(child, &rect);
+  MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&rect), 2);
+  return rect;
+}
+
+LONG FontHeight(HWND window) {
+  LOGFONTW font{};
+  GetObjectW(reinterpret_cast<HFONT>(SendMessageW(window, WM_GETFONT, 0, 0)), sizeof(font), &font);
+  return font.lfHeight;
+}
+
+int IconWidth(HWND window, WPARAM which) {
+  ICONINFO info{};
+  if (!GetIconInfo(reinterpret_cast<HICON>(SendMessageW(window, WM_GETICON, which, 0)), &info)) return 0;
+  BITMAP bitmap{};
+  GetObjectA(info.hbmColor, sizeof(bitmap), &bitmap);
+  DeleteObject(info.hbmColor);
+  DeleteObject(info.hbmMask);
+  return bitmap.bmWidth;
+}
+
+// Moved to a monitor of one and a half times its DPI (the system sends WM_DPICHANGED with
+// the new DPI and a suggested rectangle), the dialog lays itself out again: the buttons
+// 1.5 times as large at 1.5 times the distance, the combo box as wide and as far in, the
+// texts in a font 1.5 times as high, the icons at the new DPI's sizes. Moved back, it is
+// exactly as it was created.
+TEST_F(InputDialogTest, LaysItselfOutAgainAtAnotherDpi) {
+  auto dialog = MakeDialog(InputDialogKind::Regex);
+  HWND window = dialog->window();
+  HWND ok = GetDlgItem(window, IDOK);
+  HWND cancel = GetDlgItem(window, IDCANCEL);
+  HWND combo = dialog->comboBox();
+  const UINT from = dialog->dpi();
+  ASSERT_EQ(from, dpi::System());
+  const UINT to = from * 3 / 2;
+  RECT windowRect{};
+  GetWindowRect(window, &windowRect);
+  const RECT okRect = ChildRect(window, ok);
+  const RECT cancelRect = ChildRect(window, cancel);
+  const RECT comboRect = ChildRect(window, combo);
+  const LONG fontHeight = FontHeight(ok);
+  ASSERT_LT(fontHeight, 0);  // a character height, in pixels
+
+  RECT suggested = windowRect;
+  suggested.right = suggested.left + dpi::Convert(windowRect.right - windowRect.left, from, to);
+  suggested.bottom = suggested.top + dpi::Convert(windowRect.bottom - windowRect.top, from, to);
+  EXPECT_EQ(SendMessageW(window, WM_DPICHANGED, MAKEWPARAM(to, to), reinterpret_cast<LPARAM>(&suggested)), 0);
+  EXPECT_EQ(dialog->dpi(), to);
+  RECT moved{};
+  GetWindowRect(window, &moved);
+  EXPECT_TRUE(EqualRect(&moved, &suggested));
+  for (auto [child, before] : {std::pair{ok, okRect}, std::pair{cancel, cancelRect}}) {
+    const RECT after = ChildRect(window, child);
+    EXPECT_EQ(after.left, dpi::Convert(before.left, from, to));
+    EXPECT_EQ(after.top, dpi::Convert(before.top, from, to));
+    EXPECT_EQ(after.right, dpi::Convert(before.right, from, to));
+    EXPECT_EQ(after.bottom, dpi::Convert(before.bottom, from, to));
+    EXPECT_EQ(FontHeight(child), dpi::Convert(fontHeight, from, to));
+  }
+  // The combo box's closed height follows its font.
+  const RECT comboAfter = ChildRect(window, combo);
+  EXPECT_EQ(comboAfter.left, dpi::Convert(comboRect.left, from, to));
+  EXPECT_EQ(comboAfter.top, dpi::Convert(comboRect.top, from, to));
+  EXPECT_EQ(comboAfter.right, dpi::Convert(comboRect.right, from, to));
+  EXPECT_GT(comboAfter.bottom - comboAfter.top, comboRect.bottom - comboRect.top);
+  EXPECT_EQ(FontHeight(combo), dpi::Convert(fontHeight, from, to));
+  EXPECT_EQ(IconWidth(window, ICON_SMALL), dpi::SystemMetric(SM_CXSMICON, to));
+  EXPECT_EQ(IconWidth(window, ICON_BIG), dpi::SystemMetric(SM_CXICON, to));
+
+  SendMessageW(window, WM_DPICHANGED, MAKEWPARAM(from, from), reinterpret_cast<LPARAM>(&windowRect));
+  EXPECT_EQ(dialog->dpi(), from);
+  for (auto [child, before] : {std::pair{ok, okRect}, std::pair{cancel, cancelRect}, std::pair{combo, comboRect}}) {
+    const RECT after = ChildRect(window, child);
+    EXPECT_TRUE(EqualRect(&after, &before));
+    EXPECT_EQ(FontHeight(child), fontHeight);
+  }
+  EXPECT_EQ(IconWidth(window, ICON_SMALL), GetSystemMetrics(SM_CXSMICON));
 }
 
 TEST_F(InputDialogTest, CaseVariantsLeaveOneEntryInListAndFile) {

@@ -8,9 +8,11 @@
 
 #include <cstdio>
 #include <map>
+#include <memory>
 
 #include "ScreenShot.h"
 #include "UiTestSupport.h"
+#include "framework/Dpi.h"
 
 namespace {
 
@@ -259,4 +261,42 @@ TEST_F(InputTooltipTest, AnimationSwitchedOffStopsTheBar) {
   tooltip.StopAnimation();
   EXPECT_FALSE(KillTimer(owner.hwnd(), InputTooltip::kAnimationTimerId));
   EXPECT_TRUE(KillTimer(owner.hwnd(), InputTooltip::kTooltipTimerId));
+}
+
+// Run by the DPI test in a prefix at 144 DPI, skipped at any other. A view of a program
+// that is not DPI-aware works in 96-DPI units, which the system scales by 1.5 on this
+// display: the item rectangle it reports is converted with the view's DPI, so that the
+// tip stands beside the item where the user sees it.
+TEST(Dpi144, TipStandsBesideTheItemOfAViewThatIsNotDpiAware) {
+  if (dpi::System() != 144) GTEST_SKIP() << "runs at 144 DPI only";
+  std::unique_ptr<SolidWindow> view;
+  {
+    dpi::ScopedThreadAwareness unaware(DPI_AWARENESS_CONTEXT_UNAWARE);
+    ASSERT_TRUE(unaware.switched());
+    view = std::make_unique<SolidWindow>(kViewX, kViewY, 300, 200, kViewColor);
+  }
+  ASSERT_EQ(dpi::ForWindow(view->hwnd()), 96u);
+  OwnerWindow owner{{}};
+  InputTooltip tooltip;
+  ASSERT_TRUE(tooltip.Create(owner.hwnd(), GetModuleHandleA(nullptr)));
+  AppSettings settings;
+  settings.isAnimateTooltip = false;
+  settings.toolTipAliveTime = 100000;
+  InputState input;
+  input.inputText = "kaisya";
+  input.targetView = reinterpret_cast<ViewHandle>(view->hwnd());
+
+  tooltip.ShowInputTooltip({20, 40, 120, 56}, nullptr, input, settings);
+  PumpMessages(100);
+  // In the view's units the corner is at (36, 64) (height 16); on this display that is
+  // (54, 96) from the view's client origin, which this program sees in its own pixels.
+  POINT origin{0, 0};
+  ClientToScreen(view->hwnd(), &origin);
+  RECT client{};
+  GetClientRect(tooltip.window(), &client);
+  MapWindowPoints(tooltip.window(), nullptr, reinterpret_cast<POINT*>(&client), 2);
+  EXPECT_EQ(client.left, origin.x + 54);
+  EXPECT_EQ(client.top, origin.y + 96);
+  EXPECT_EQ(tooltip.dpi(), 144u);
+  tooltip.HideInputTooltip();
 }

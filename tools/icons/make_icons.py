@@ -3,11 +3,13 @@
 
     make_icons.py <output-dir>
 
-Writes app.ico (16x16 and 32x32) and tray200.ico ... tray203.ico, tray300.ico ...
-tray303.ico (16x16). Every picture is the same magnifying glass; the tray states add
-a red prohibition sign (enable off), a red X (not in use) or a grey background
-(force-enabled), and the partial-match set carries a small yellow "*" badge in its lower
-right corner, drawn last, so that it differs from the prefix set only there.
+Writes app.ico and tray200.ico ... tray203.ico, tray300.ico ... tray303.ico, each with
+the picture drawn at 16, 20, 24, 32, 40 and 48 pixels (100 % to 300 % of the small-icon
+size), so that the system never has to stretch a picture. Every picture is the same
+magnifying glass; the tray states add a red prohibition sign (enable off), a red X (not
+in use) or a grey background (force-enabled), and the partial-match set carries a small
+yellow "*" badge in its lower right corner, drawn last, so that it differs from the
+prefix set only there.
 Python standard library only.
 """
 import math
@@ -23,6 +25,9 @@ PALETTE = [
     (0, 0, 255), (255, 0, 255), (0, 255, 255), (255, 255, 255),
 ]
 BLACK, MAROON, NAVY, SILVER, GRAY, RED, YELLOW, BLUE, AQUA, WHITE = 0, 1, 4, 7, 8, 9, 11, 12, 14, 15
+
+# Every picture is drawn at each of these sizes.
+SIZES = (16, 20, 24, 32, 40, 48)
 
 
 def segment_distance(px, py, ax, ay, bx, by):
@@ -77,19 +82,26 @@ def draw_cross(canvas):
 
 
 def draw_partial_badge(canvas):
-    # A 7x7 yellow square with a black border and a black asterisk, pixel exact at 16x16.
+    # A yellow square with a black border and a black asterisk over the lower right
+    # 7/16 of the picture, pixel exact at 16x16 and drawn in the same units at the other
+    # sizes: each 16x16 pixel becomes a block of the larger picture.
+    def block(x, y, colour):
+        scale = canvas.size / 16.0
+        for py in range(int(round(y * scale)), int(round((y + 1) * scale))):
+            for px in range(int(round(x * scale)), int(round((x + 1) * scale))):
+                canvas.pixels[py][px] = colour
     for y in range(9, 16):
         for x in range(9, 16):
             border = x in (9, 15) or y in (9, 15)
-            canvas.pixels[y][x] = BLACK if border else YELLOW
+            block(x, y, BLACK if border else YELLOW)
     for x, y in [(12, 10), (12, 11), (12, 12), (12, 13), (12, 14),
                  (10, 12), (11, 12), (13, 12), (14, 12),
                  (10, 10), (14, 10), (10, 14), (14, 14)]:
-        canvas.pixels[y][x] = BLACK
+        block(x, y, BLACK)
 
 
-def tray_canvas(state, partial):
-    canvas = Canvas(16)
+def tray_canvas(state, partial, size):
+    canvas = Canvas(size)
     if state == 3:
         draw_grey_background(canvas)
     draw_magnifier(canvas)
@@ -148,7 +160,7 @@ def main():
     out_dir = sys.argv[1]
     os.makedirs(out_dir, exist_ok=True)
     app = []
-    for size in (16, 32):
+    for size in SIZES:
         canvas = Canvas(size)
         draw_magnifier(canvas)
         app.append(canvas)
@@ -156,7 +168,7 @@ def main():
     for base, partial in ((200, False), (300, True)):
         for state in range(4):
             write_ico(os.path.join(out_dir, 'tray%d.ico' % (base + state)),
-                      [tray_canvas(state, partial)])
+                      [tray_canvas(state, partial, size) for size in SIZES])
     return 0
 
 

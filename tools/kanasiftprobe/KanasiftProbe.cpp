@@ -8,9 +8,11 @@
 //   KanasiftProbe box <title>            prints the text of a message box (UTF-8), exit 1 if none
 //   KanasiftProbe close-box <title>      closes that message box
 //   KanasiftProbe close-menu             closes an open pop-up menu
-//   KanasiftProbe menu-open              exit 0 while a pop-up menu is open
+//   KanasiftProbe menu-open              exit 0 while a pop-up menu is open; prints where it is
 //   KanasiftProbe query <text> [dwData]  asks the query service (WM_COPYDATA); prints the result
 //   KanasiftProbe tooltip                prints whether the input tooltip is shown, and where
+//   KanasiftProbe dialog                 prints where Kanasift's visible input dialog and its
+//                                        OK button stand on the screen; exit 1 if none
 //   KanasiftProbe create                 sends WM_CREATE with a creation record, as only the
 //                                        system should; prints the result
 //   KanasiftProbe impostor <ms>          poses as a running Kanasift that never answers (its
@@ -52,6 +54,28 @@ bool TrayHasIcon(HWND window) {
 
 HWND FindBox(const char* title) { return FindWindowW(L"#32770", Wide(title).c_str()); }
 
+// A visible dialog (#32770) owned by `owner`, or null.
+HWND VisibleOwnedDialog(HWND owner) {
+  struct Search {
+    HWND owner;
+    HWND found;
+  } search{owner, nullptr};
+  EnumWindows(
+      [](HWND candidate, LPARAM data) -> BOOL {
+        auto* s = reinterpret_cast<Search*>(data);
+        char name[16] = {};
+        GetClassNameA(candidate, name, sizeof(name));
+        if (lstrcmpA(name, "#32770") == 0 && IsWindowVisible(candidate) &&
+            GetWindow(candidate, GW_OWNER) == s->owner) {
+          s->found = candidate;
+          return FALSE;
+        }
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
 // A message box's text: its static control (id 0xFFFF).
 std::wstring BoxText(HWND box) {
   HWND text = GetDlgItem(box, 0xFFFF);
@@ -74,7 +98,7 @@ LRESULT CALLBACK ReplyProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
 }
 
 int Usage() {
-  std::fprintf(stderr, "usage: KanasiftProbe window|icon|send|post|box|close-box|close-menu|menu-open|query|tooltip|create|impostor ...\n");
+  std::fprintf(stderr, "usage: KanasiftProbe window|icon|send|post|box|close-box|close-menu|menu-open|query|tooltip|dialog|create|impostor ...\n");
   return 2;
 }
 
@@ -140,7 +164,13 @@ int main(int argc, char** argv) {
   if (command == "menu-open" || command == "close-menu") {
     HWND menu = FindWindowA("#32768", nullptr);
     bool open = menu && IsWindowVisible(menu);
-    if (command == "menu-open") return open ? 0 : 1;
+    if (command == "menu-open") {
+      if (!open) return 1;
+      RECT r{};
+      GetWindowRect(menu, &r);
+      std::printf("rect=%ld,%ld,%ld,%ld\n", r.left, r.top, r.right, r.bottom);
+      return 0;
+    }
     if (!open) return 1;
     PostMessageA(menu, WM_KEYDOWN, VK_ESCAPE, 0);
     return 0;
@@ -152,6 +182,17 @@ int main(int argc, char** argv) {
     GetWindowRect(tip, &r);
     std::printf("visible=%d rect=%ld,%ld,%ld,%ld\n", IsWindowVisible(tip) ? 1 : 0, r.left, r.top,
                 r.right, r.bottom);
+    return 0;
+  }
+  if (command == "dialog") {
+    HWND dialog = window ? VisibleOwnedDialog(window) : nullptr;
+    if (!dialog) return 1;
+    RECT r{};
+    RECT ok{};
+    GetWindowRect(dialog, &r);
+    GetWindowRect(GetDlgItem(dialog, IDOK), &ok);
+    std::printf("rect=%ld,%ld,%ld,%ld ok=%ld,%ld,%ld,%ld\n", r.left, r.top, r.right, r.bottom, ok.left,
+                ok.top, ok.right, ok.bottom);
     return 0;
   }
   if (command == "create") {
