@@ -84,3 +84,19 @@ function(kanasift_add_gtest target)
   endif()
   kanasift_add_test(NAME ${target} COMMAND ${target} --gtest_brief=1 ${gui} TIMEOUT ${G_TIMEOUT})
 endfunction()
+
+# Tapline.dll beside the programs of the calling folder, for tests and benchmarks whose
+# hook loads it into other processes from there: a target `<name>` that places the copy.
+# The copy is made under a temporary name and renamed into place, because a DLL that Wine
+# still keeps mapped in a running process must never be overwritten in place.
+function(kanasift_place_tapline name)
+  set(_dll_copy ${CMAKE_CURRENT_BINARY_DIR}/Tapline.dll)
+  add_custom_command(
+    OUTPUT ${_dll_copy}
+    COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:Tapline> ${_dll_copy}.new
+    COMMAND ${CMAKE_COMMAND} -E rename ${_dll_copy}.new ${_dll_copy}
+    DEPENDS Tapline
+    COMMENT "Placing Tapline.dll in ${CMAKE_CURRENT_BINARY_DIR}"
+    VERBATIM)
+  add_custom_target(${name} DEPENDS ${_dll_copy})
+endfunction()

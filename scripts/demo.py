@@ -14,7 +14,6 @@ has the bitness of the build (win64: the 64-bit explorer).
 import os
 import shutil
 import struct
-import subprocess
 import sys
 import time
 
@@ -54,21 +53,10 @@ def main():
     h = Harness(build, demo)
     bits = build_bits(build)
     folder_name = f"Kanasift-demo-{os.getpid()}"
-    folder = os.path.join(h.env["WINEPREFIX"], "drive_c", folder_name)
-    os.makedirs(folder, exist_ok=True)
-    for name in NAMES:
-        with open(os.path.join(folder, name), "w", encoding="utf-8") as f:
-            f.write(name + "\n")
     app = Installation(h, "demo", INI)
     try:
         app.start()
-        loader = h.loader(bits)
-        explorer = subprocess.Popen([loader, "explorer", f"/root,C:\\{folder_name}"], env=h.env,
-                                    stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        h.processes.append(explorer)
-        if not h.wait_for(lambda: len(h.texts(PANE)) == len(NAMES), 30):
-            raise Failure(f"explorer did not show the demo folder: {h.texts(PANE)}")
-        shown = h.texts(PANE)
+        shown = h.explorer(bits, folder_name, NAMES, PANE, content=True)
         print(f"Wine's {bits}-bit explorer.exe on C:\\{folder_name}, served through the shell view reader")
         h.click_into(PANE)
         for number, (word, keys, caption) in enumerate(STEPS, 1):
@@ -89,7 +77,7 @@ def main():
     finally:
         app.stop()
         h.cleanup()
-        shutil.rmtree(folder, ignore_errors=True)
+        shutil.rmtree(os.path.join(h.env["WINEPREFIX"], "drive_c", folder_name), ignore_errors=True)
 
 
 if __name__ == "__main__":

@@ -20,31 +20,16 @@
 #include <string>
 #include <vector>
 
+#include "bench/common/BenchClock.h"
 #include "search/MigemoLoadThread.h"
 #include "tapline/TaplineViewReads.h"
 #include "tests/wine/batch/BatchTestSupport.h"
 
 namespace {
 
-double Now() {
-  static LARGE_INTEGER frequency = [] {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return f;
-  }();
-  LARGE_INTEGER counter;
-  QueryPerformanceCounter(&counter);
-  return static_cast<double>(counter.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
-}
-
-double Median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  return values.empty() ? 0 : values[values.size() / 2];
-}
-
-double Minimum(const std::vector<double>& values) {
-  return values.empty() ? 0 : *std::min_element(values.begin(), values.end());
-}
+using bench::Median;
+using bench::Minimum;
+using bench::NowMs;
 
 double WorkingSetMiB() {
   PROCESS_MEMORY_COUNTERS counters = {};
@@ -152,13 +137,13 @@ Keystrokes Type(ViewProvider& reader, Dictionary& dictionary, HWND list, int rou
   for (int round = 0; round < rounds; ++round) {
     state.inputText = "kaisy";
     state.isMatching = true;
-    const double start = Now();
+    const double start = NowMs();
     state.inputText += 'a';
     builder.BuildPattern(state, options);
     ItemRect rect;
     std::string matched;
     StepOutcome outcome = search.SearchAndSelect(state, options, builder.pattern(), 0, rect, false, &matched, false);
-    out.ms.push_back(Now() - start);
+    out.ms.push_back(NowMs() - start);
     if (outcome != StepOutcome::Found) std::printf("    (round %d: not found, outcome %d)\n", round, static_cast<int>(outcome));
   }
   out.calls = views.calls;
@@ -176,12 +161,12 @@ Keystrokes Type(ViewProvider& reader, Dictionary& dictionary, HWND list, int rou
 // the per-item reader can cost.
 double PerItemFloorMs(HWND list) {
   RemoteViewProvider views;
-  const double start = Now();
+  const double start = NowMs();
   auto view = views.OpenList(ToViewHandle(list));
   if (!view || !view->OpenRecord()) return -1;
   std::string text;
   for (int i = 0, n = view->ItemCount(); i < n && !view->Lost(); ++i) view->ItemText(i, text);
-  return Now() - start;
+  return NowMs() - start;
 }
 
 struct StepKind {
@@ -211,9 +196,9 @@ double StepMs(ViewProvider& reader, Dictionary& dictionary, HWND list, const Ste
     state.isMatching = true;
     builder.BuildPattern(state, options);
     ItemRect rect;
-    const double start = Now();
+    const double start = NowMs();
     search.SearchAndSelect(state, options, builder.pattern(), kind.step, rect, kind.selectAll, nullptr, false);
-    ms.push_back(Now() - start);
+    ms.push_back(NowMs() - start);
   }
   return Median(ms);
 }
@@ -237,12 +222,12 @@ void MeasureStepKinds(HWND list, int size, Dictionary& dictionary) {
 
 void Measure(const char* label, const std::vector<std::string>& args, int size, Dictionary& dictionary) {
   ViewhostProcess host;
-  const double started = Now();
+  const double started = NowMs();
   if (!host.Start(args, ViewhostPath(), 300000)) {
     std::printf("  viewhost did not start: %s\n", host.Error().c_str());
     return;
   }
-  const double startMs = Now() - started;
+  const double startMs = NowMs() - started;
   if (!LoadHookLibraryInto(host)) {
     std::printf("  the hook library did not come into viewhost\n");
     return;
@@ -259,9 +244,9 @@ void Measure(const char* label, const std::vector<std::string>& args, int size, 
   std::uint32_t needed = 0;
   std::vector<double> reads;
   for (int i = 0; i < 10; ++i) {
-    const double t0 = Now();
+    const double t0 = NowMs();
     ReadWholeView(host.List(), viewread::ReadKind::List, 4u << 20, snapshot, needed);
-    reads.push_back(Now() - t0);
+    reads.push_back(NowMs() - t0);
   }
 
   const double ratio = Median(b.ms) > 0 ? Median(p.ms) / Median(b.ms) : 0;
@@ -294,13 +279,13 @@ int main(int argc, char** argv) {
     return 1;
   }
   MigemoLoadThread dictionary(KANASIFT_BENCH_DICT);
-  const double t0 = Now();
+  const double t0 = NowMs();
   if (!dictionary.LoadNow()) {
     std::printf("the dictionary %s could not be opened\n", KANASIFT_BENCH_DICT);
     return 1;
   }
   std::printf("  dictionary open %.0f ms; working set %.1f MiB before, %.1f MiB with the dictionary loaded\n",
-              Now() - t0, before, WorkingSetMiB());
+              NowMs() - t0, before, WorkingSetMiB());
 
   for (int size : sizes) {
     const std::string names = WriteNamesWithLastCandidate(size);

@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/common/BenchClock.h"
 #include "search/MigemoLoadThread.h"
 #include "tapline/Tapline.h"
 #include "tapline/TaplineViewReads.h"
@@ -30,25 +31,9 @@
 
 namespace {
 
-double Now() {
-  static LARGE_INTEGER frequency = [] {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return f;
-  }();
-  LARGE_INTEGER counter;
-  QueryPerformanceCounter(&counter);
-  return static_cast<double>(counter.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
-}
-
-double Median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  return values.empty() ? 0 : values[values.size() / 2];
-}
-
-double Minimum(const std::vector<double>& values) {
-  return values.empty() ? 0 : *std::min_element(values.begin(), values.end());
-}
+using bench::Median;
+using bench::Minimum;
+using bench::NowMs;
 
 class Silent : public UserNotifier {
  public:
@@ -121,13 +106,13 @@ Keystrokes Type(const char* label, ViewProvider& views, Dictionary& dictionary, 
     SendMessageTimeoutA(pane, WM_NULL, 0, 0, SMTO_BLOCK, 2000, &idle);
     state.inputText = "kaisy";
     state.isMatching = true;
-    const double start = Now();
+    const double start = NowMs();
     state.inputText += 'a';
     builder.BuildPattern(state, options);
     ItemRect rect;
     std::string matched;
     StepOutcome outcome = search.SearchAndSelect(state, options, builder.pattern(), 0, rect, false, &matched, false);
-    out.ms.push_back(Now() - start);
+    out.ms.push_back(NowMs() - start);
     if (outcome != StepOutcome::Found) std::printf("    (%s, round %d: not found, outcome %d)\n", label, round, static_cast<int>(outcome));
   }
   auto check = OpenRemoteList(pane);
@@ -147,16 +132,16 @@ std::unique_ptr<BatchViewProvider> ShellReader() {
 }
 
 void Measure(int size, Dictionary& dictionary) {
-  const double made = Now();
+  const double made = NowMs();
   Folder folder(size);
-  const double madeMs = Now() - made;
+  const double madeMs = NowMs() - made;
   ViewhostProcess host;
-  const double started = Now();
+  const double started = NowMs();
   if (!host.Start({"--shell", folder.Path()}, ViewhostPath(), 600000)) {
     std::printf("  viewhost did not start: %s\n", host.Error().c_str());
     return;
   }
-  const double startMs = Now() - started;
+  const double startMs = NowMs() - started;
   if (!LoadHookLibraryInto(host)) {
     std::printf("  the hook library did not come into viewhost\n");
     return;
@@ -166,14 +151,14 @@ void Measure(int size, Dictionary& dictionary) {
   // Cold: the first read of every display name (the library keeps them afterwards).
   ViewSnapshot snapshot;
   std::uint32_t needed = 0;
-  const double c0 = Now();
+  const double c0 = NowMs();
   ReadOutcome cold = ReadWholeView(host.List(), viewread::ReadKind::Shell, 4u << 20, snapshot, needed);
-  const double coldMs = Now() - c0;
+  const double coldMs = NowMs() - c0;
   std::vector<double> warmReads;
   for (int i = 0; i < 10; ++i) {
-    const double t0 = Now();
+    const double t0 = NowMs();
     ReadWholeView(host.List(), viewread::ReadKind::Shell, 4u << 20, snapshot, needed);
-    warmReads.push_back(Now() - t0);
+    warmReads.push_back(NowMs() - t0);
   }
 
   auto shell = ShellReader();

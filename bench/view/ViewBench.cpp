@@ -9,21 +9,11 @@
 #include <string>
 #include <vector>
 
+#include "bench/common/BenchClock.h"
 #include "tests/wine/common/ViewhostProcess.h"
 #include "view/RemoteViews.h"
 
 namespace {
-
-double Now() {
-  static LARGE_INTEGER frequency = [] {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return f;
-  }();
-  LARGE_INTEGER counter;
-  QueryPerformanceCounter(&counter);
-  return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
 
 struct Figures {
   double textMicros = 0;       // per item: write record, LVM_GETITEMA, read back
@@ -35,12 +25,12 @@ struct Figures {
 bool Measure(const std::string& exe, int count, Figures& best) {
   bool measured = false;
   ViewhostProcess host;
-  double started = Now();
+  double started = bench::NowSeconds();
   if (!host.Start({"--count", std::to_string(count)}, exe, 120000)) {
     std::printf("  viewhost did not start: %s\n", host.Error().c_str());
     return false;
   }
-  std::printf("  viewhost (%d-bit) up with %d items in %.2f s\n", host.Bits(), count, Now() - started);
+  std::printf("  viewhost (%d-bit) up with %d items in %.2f s\n", host.Bits(), count, bench::NowSeconds() - started);
   best.textMicros = best.stateMicros = best.deselectEach = best.deselectAll = 1e30;
   for (int round = 0; round < 3; ++round) {
     auto list = OpenRemoteList(host.List());
@@ -50,28 +40,28 @@ bool Measure(const std::string& exe, int count, Figures& best) {
     }
     std::string text;
     std::size_t bytes = 0;
-    double t0 = Now();
+    double t0 = bench::NowSeconds();
     for (int i = 0; i < count; ++i) {
       list->ItemText(i, text);
       bytes += text.size();
     }
-    double textSeconds = Now() - t0;
+    double textSeconds = bench::NowSeconds() - t0;
 
-    t0 = Now();
+    t0 = bench::NowSeconds();
     std::uint32_t states = 0;
     for (int i = 0; i < count; ++i) states |= list->ItemState(i, kLvisSelected);
-    double stateSeconds = Now() - t0;
+    double stateSeconds = bench::NowSeconds() - t0;
 
     list->SetItemState(kAllItems, kLvisSelected, kLvisSelected);
-    t0 = Now();
+    t0 = bench::NowSeconds();
     for (int i = 0; i < count; ++i) list->SetItemState(i, 0, kLvisSelected);
-    double each = Now() - t0;
+    double each = bench::NowSeconds() - t0;
     int leftEach = list->SelectedCount();
 
     list->SetItemState(kAllItems, kLvisSelected, kLvisSelected);
-    t0 = Now();
+    t0 = bench::NowSeconds();
     list->SetItemState(kAllItems, 0, kLvisSelected);
-    double all = Now() - t0;
+    double all = bench::NowSeconds() - t0;
     int leftAll = list->SelectedCount();
 
     if (list->Lost()) {

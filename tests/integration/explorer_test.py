@@ -7,12 +7,10 @@ target conditions.
     explorer_test.py <build-dir> <work-dir> <32|64>
 """
 import os
-import subprocess
 import sys
-import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from harness import Failure, Harness, Installation  # noqa: E402
+from harness import Harness, Installation  # noqa: E402
 
 FILES = ["readme.md", "Abc.txt", "会社.txt", "かいしゃ.txt", "報告書.pdf", "ｶｲｼｬ.txt"]
 LIST_PATH = "find:ExplorerWClass/ExplorerBrowserControl/SHELLDLL_DefView/SysListView32"
@@ -23,25 +21,13 @@ INI = ("[main]\nToolTipAliveTime=5000\n"
 def main():
     build, work, bits = sys.argv[1], sys.argv[2], sys.argv[3]
     h = Harness(build, work)
-    folder_name = f"kanasift-e2e-{os.getpid()}"
-    folder = os.path.join(h.env["WINEPREFIX"], "drive_c", folder_name)
-    os.makedirs(folder, exist_ok=True)
-    for name in FILES:
-        open(os.path.join(folder, name), "w").close()
-    explorer = None
-    try:
+
+    def body():
         app = Installation(h, "explorer", INI)
         app.start()
-        loader = h.loader(bits)
-        explorer = subprocess.Popen(
-            [loader, "explorer", f"/root,C:\\{folder_name}"], env=h.env, stdin=subprocess.DEVNULL,
-            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        h.processes.append(explorer)
-        if not h.wait_for(lambda: len(h.texts(LIST_PATH)) == len(FILES), 30):
-            raise Failure(f"explorer's file list did not show the folder: {h.texts(LIST_PATH)}")
+        names = h.explorer(bits, f"kanasift-e2e-{os.getpid()}", FILES, LIST_PATH)
         code, info = h.viewprobe("info", LIST_PATH)
         h.check(f"bits={bits}" in " ".join(info), f"explorer runs with {bits} bits ({info})")
-        names = h.texts(LIST_PATH)
         # Explorer sorts the names; the first candidate in its order is the one selected.
         candidates = sorted(names.index(n) for n in ("会社.txt", "かいしゃ.txt", "ｶｲｼｬ.txt"))
         target = candidates[0]
@@ -59,13 +45,8 @@ def main():
         h.viewprobe("close", LIST_PATH)
         code = app.stop()
         h.check(code == 0, "Kanasift exits with 0")
-    except Failure as failure:
-        h.check(False, str(failure))
-    finally:
-        h.cleanup()
-    print(f"{h.passed} passed, {h.failed} failed; screenshots in {h.work}")
-    sys.exit(1 if h.failed else 0)
 
+    h.run(body)
 
 if __name__ == "__main__":
     main()

@@ -10,6 +10,7 @@ import re
 import shlex
 import shutil
 import subprocess
+import sys
 import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
@@ -59,6 +60,35 @@ class Harness:
                                    stderr=subprocess.DEVNULL)
         self.processes.append(process)
         return process
+
+    def explorer(self, bits, folder_name, names, pane, content=False):
+        """Wine's explorer of this bitness on a new folder C:\\<folder_name> holding files of
+        these names (each holding its own name when `content`), once the pane `pane` shows
+        all of them; returns the names in the pane's order."""
+        folder = os.path.join(self.env["WINEPREFIX"], "drive_c", folder_name)
+        os.makedirs(folder, exist_ok=True)
+        for name in names:
+            with open(os.path.join(folder, name), "w", encoding="utf-8") as f:
+                if content:
+                    f.write(name + "\n")
+        process = subprocess.Popen([self.loader(bits), "explorer", f"/root,C:\\{folder_name}"], env=self.env,
+                                   stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.processes.append(process)
+        if not self.wait_for(lambda: len(self.texts(pane)) == len(names), 30):
+            raise Failure(f"explorer did not show the folder {folder_name}: {self.texts(pane)}")
+        return self.texts(pane)
+
+    def run(self, body):
+        """Runs the test body, counts a Failure it raises as a failed check, cleans up,
+        prints the counts and exits with the verdict."""
+        try:
+            body()
+        except Failure as failure:
+            self.check(False, str(failure))
+        finally:
+            self.cleanup()
+        print(f"{self.passed} passed, {self.failed} failed; screenshots in {self.work}")
+        sys.exit(1 if self.failed else 0)
 
     def cleanup(self):
         for process in self.processes:

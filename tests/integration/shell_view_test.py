@@ -12,7 +12,6 @@ of today's Explorer. The selection is read back from the pane itself: it is Expl
     shell_view_test.py <build-dir> <work-dir> <32|64>
 """
 import os
-import subprocess
 import sys
 import time
 
@@ -38,22 +37,11 @@ def settle():
 def main():
     build, work, bits = sys.argv[1], sys.argv[2], sys.argv[3]
     h = Harness(build, work)
-    folder_name = f"kanasift-shell-{bits}-{os.getpid()}"
-    folder = os.path.join(h.env["WINEPREFIX"], "drive_c", folder_name)
-    os.makedirs(folder, exist_ok=True)
-    for name in FILES:
-        with open(os.path.join(folder, name), "w") as f:
-            f.write(name)
-    try:
+
+    def body():
         app = Installation(h, "shell", INI)
         app.start()
-        loader = h.loader(bits)
-        explorer = subprocess.Popen(
-            [loader, "explorer", f"/root,C:\\{folder_name}"], env=h.env, stdin=subprocess.DEVNULL,
-            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        h.processes.append(explorer)
-        if not h.wait_for(lambda: len(h.texts(LIST_PATH)) == len(FILES), 30):
-            raise Failure(f"explorer's file pane did not show the folder: {h.texts(LIST_PATH)}")
+        names = h.explorer(bits, f"kanasift-shell-{bits}-{os.getpid()}", FILES, LIST_PATH, content=True)
         code, info = h.viewprobe("info", LIST_PATH)
         h.check(f"bits={bits}" in " ".join(info), f"explorer runs with {bits} bits ({info})")
 
@@ -61,7 +49,6 @@ def main():
             h.wait_for(lambda: h.selected(LIST_PATH) == expected, seconds)
             return h.selected(LIST_PATH)
 
-        names = h.texts(LIST_PATH)
         candidates = sorted(names.index(n) for n in SYASIN)
         h.click_into(LIST_PATH)
         h.viewprobe("deselect", LIST_PATH, -1)
@@ -146,12 +133,8 @@ def main():
         h.check(h.selected(host.list) == [KAISYA], "a class in both lists without a shell view is served as a list")
         host.close()
         h.check(both.stop() == 0, "the second Kanasift exits with 0")
-    except Failure as failure:
-        h.check(False, str(failure))
-    finally:
-        h.cleanup()
-    print(f"{h.passed} passed, {h.failed} failed; screenshots in {h.work}")
-    sys.exit(1 if h.failed else 0)
+
+    h.run(body)
 
 
 if __name__ == "__main__":

@@ -12,7 +12,7 @@ import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from harness import ROOT, Failure, Harness, Installation, Viewhost  # noqa: E402
+from harness import ROOT, Harness, Installation, Viewhost  # noqa: E402
 
 NAMES = os.path.join(ROOT, "tests", "data", "e2e-names.txt")
 TREE = os.path.join(ROOT, "tests", "data", "viewhost-tree.txt")
@@ -188,14 +188,7 @@ class TypingTest:
 def main():
     build, work = sys.argv[1], sys.argv[2]
     h = Harness(build, work)
-    try:
-        TypingTest(h).run()
-    except Failure as failure:
-        h.check(False, str(failure))
-    finally:
-        h.cleanup()
-    print(f"{h.passed} passed, {h.failed} failed; screenshots in {h.work}")
-    sys.exit(1 if h.failed else 0)
+    h.run(lambda: TypingTest(h).run())
 
 
 if __name__ == "__main__":
