@@ -22,7 +22,11 @@
 
 namespace {
 
-MainFrame* theMainFrame = nullptr;
+// The program's one main frame, made on first use and destroyed by DeleteMainFrame.
+std::unique_ptr<MainFrame>& TheMainFrame() {
+  static std::unique_ptr<MainFrame> frame;
+  return frame;
+}
 
 // WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN | WS_CLIPSIBLINGS; the window is never shown.
 constexpr DWORD kFrameStyle = 0x06CF0000;
@@ -51,14 +55,12 @@ std::string NulSeparated(const std::string& list) {
 }  // namespace
 
 MainFrame* GetMainFrame() {
-  if (theMainFrame == nullptr) theMainFrame = new MainFrame();
-  return theMainFrame;
+  auto& frame = TheMainFrame();
+  if (!frame) frame = std::make_unique<MainFrame>();
+  return frame.get();
 }
 
-void DeleteMainFrame() {
-  delete theMainFrame;
-  theMainFrame = nullptr;
-}
+void DeleteMainFrame() { TheMainFrame().reset(); }
 
 const WindowClassInfo& MainFrame::WindowClass() {
   static const WindowClassInfo info{KANASIFT_WINDOW_CLASS, 0, IDI_APP, IDC_ARROW, COLOR_BTNFACE};
