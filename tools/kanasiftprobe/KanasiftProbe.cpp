@@ -54,25 +54,27 @@ bool TrayHasIcon(HWND window) {
 
 HWND FindBox(const char* title) { return FindWindowW(L"#32770", Wide(title).c_str()); }
 
+struct OwnedDialogSearch {
+  HWND owner;
+  HWND found;
+};
+
+BOOL CALLBACK FindOwnedDialog(HWND candidate, LPARAM data) {
+  auto* search = reinterpret_cast<OwnedDialogSearch*>(data);
+  char name[16] = {};
+  GetClassNameA(candidate, name, sizeof(name));
+  if (lstrcmpA(name, "#32770") == 0 && IsWindowVisible(candidate) &&
+      GetWindow(candidate, GW_OWNER) == search->owner) {
+    search->found = candidate;
+    return FALSE;
+  }
+  return TRUE;
+}
+
 // A visible dialog (#32770) owned by `owner`, or null.
 HWND VisibleOwnedDialog(HWND owner) {
-  struct Search {
-    HWND owner;
-    HWND found;
-  } search{owner, nullptr};
-  EnumWindows(
-      [](HWND candidate, LPARAM data) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(data);
-        char name[16] = {};
-        GetClassNameA(candidate, name, sizeof(name));
-        if (lstrcmpA(name, "#32770") == 0 && IsWindowVisible(candidate) &&
-            GetWindow(candidate, GW_OWNER) == s->owner) {
-          s->found = candidate;
-          return FALSE;
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&search));
+  OwnedDialogSearch search{owner, nullptr};
+  EnumWindows(FindOwnedDialog, reinterpret_cast<LPARAM>(&search));
   return search.found;
 }
 
