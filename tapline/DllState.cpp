@@ -38,10 +38,16 @@ void MapSharedBlock() {
   if (created && g_viewSize >= sizeof(SharedBlock)) InitSharedBlock(*static_cast<SharedBlock*>(view));
 }
 
+bool CreationTime(HANDLE process, std::uint64_t& created) {
+  FILETIME start, end, kernel, user;
+  if (!GetProcessTimes(process, &start, &end, &kernel, &user)) return false;
+  created = static_cast<std::uint64_t>(start.dwLowDateTime) | (static_cast<std::uint64_t>(start.dwHighDateTime) << 32);
+  return true;
+}
+
 std::uint64_t ProcessCreationTime() {
-  FILETIME created, exited, kernel, user;
-  if (!GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user)) return 0;
-  return static_cast<std::uint64_t>(created.dwLowDateTime) | (static_cast<std::uint64_t>(created.dwHighDateTime) << 32);
+  std::uint64_t created = 0;
+  return CreationTime(GetCurrentProcess(), created) ? created : 0;
 }
 
 // Enters this process among those that have the library loaded, so that Kanasift may
@@ -59,7 +65,7 @@ void EnterServedProcess() {
   g_servedSize = VirtualQuery(view, &info, sizeof(info)) ? info.RegionSize : 0;
   if (created && g_servedSize >= sizeof(ServedBlock)) InitServedBlock(*static_cast<ServedBlock*>(view));
   if (ServedBlock* block = UsableServedBlock()) {
-    g_servedSlot = AddServedProcess(*block, GetCurrentProcessId(), ProcessCreationTime());
+    g_servedSlot = AddServedProcess(*block, GetCurrentProcessId(), ProcessCreationTime(), ProcessStillRuns, nullptr);
   }
 }
 
@@ -86,6 +92,17 @@ void DetachProcess() {
 }
 
 HINSTANCE DllModule() { return g_module; }
+
+bool ProcessStillRuns(std::uint32_t processId, std::uint64_t created, void*) {
+  HANDLE opened = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
+  if (!opened) opened = OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, processId);
+  if (!opened) return GetLastError() == ERROR_ACCESS_DENIED;  // one we may not look at
+  UniqueKernelHandle process(opened);
+  std::uint64_t actual = 0;
+  DWORD exitCode = 0;
+  if (!CreationTime(process.Get(), actual) || actual != created) return false;
+  return !GetExitCodeProcess(process.Get(), &exitCode) || exitCode == STILL_ACTIVE;
+}
 
 SharedBlock* UsableSharedBlock() {
   void* view = g_view.Get();

@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <cstdint>
+
 #include "tapline/ServedProcesses.h"
 #include "tapline/SharedLayout.h"
 
@@ -25,5 +27,8 @@ ServedBlock* UsableServedBlock();
 
 // "Kanasift::InputEvent", opened on first use and kept; null while it does not exist.
 HANDLE InputEvent();
+
+// For ClearEndedProcesses: false only when the process is known to be gone or replaced.
+bool ProcessStillRuns(std::uint32_t processId, std::uint64_t created, void* context);
 
 }  // namespace tapline

@@ -89,16 +89,6 @@ bool IsServed(DWORD processId) {
   return process && CreationTime(process.Get(), created) && tapline::IsServedProcess(*served, processId, created);
 }
 
-// For ClearEndedProcesses: false only when the process is known to be gone or replaced.
-bool ProcessStillRuns(std::uint32_t processId, std::uint64_t created, void*) {
-  UniqueKernelHandle process = OpenForQuery(processId);
-  if (!process) return GetLastError() == ERROR_ACCESS_DENIED;  // one we may not look at
-  std::uint64_t actual = 0;
-  DWORD exitCode = 0;
-  if (!CreationTime(process.Get(), actual) || actual != created) return false;
-  return !GetExitCodeProcess(process.Get(), &exitCode) || exitCode == STILL_ACTIVE;
-}
-
 // Call with the lock held.
 void Publish() {
   if (tapline::SharedBlock* block = tapline::UsableSharedBlock()) tapline::WriteConfig(*block, g_config);
@@ -131,7 +121,7 @@ bool Tapline::setHook(HWND window) {
   // entries of processes that ended without unloading the library.
   tapline::DiscardReady(block->queue);
   if (tapline::ServedBlock* served = tapline::UsableServedBlock()) {
-    tapline::ClearEndedProcesses(*served, ProcessStillRuns, nullptr);
+    tapline::ClearEndedProcesses(*served, tapline::ProcessStillRuns, nullptr);
   }
   tapline::WriteConfig(*block, g_config);
   g_hook.Reset(SetWindowsHookExA(WH_KEYBOARD, tapline::KeyboardHookProc, tapline::DllModule(), 0));
