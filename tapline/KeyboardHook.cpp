@@ -109,13 +109,13 @@ bool QueueCharacter(SharedBlock& block, HWND view, UINT virtualKey, LPARAM lPara
   Keystroke keystroke{};
   int bytes = TranslateKey(virtualKey, lParam, keystroke.bytes, static_cast<int>(kKeystrokeBytes));
   if (bytes <= 0) return false;
-  HANDLE event = InputEvent();
+  UniqueKernelHandle event = OpenInputEvent();
   if (!event) return false;  // Kanasift is not listening: the view keeps the key
   keystroke.view = reinterpret_cast<std::uintptr_t>(view);
   keystroke.tick = GetTickCount();
   keystroke.length = static_cast<std::uint8_t>(bytes);
   if (PushKeystroke(block.queue, keystroke) != PushResult::Queued) return false;
-  SetEvent(event);
+  SetEvent(event.Get());
   return true;
 }
 

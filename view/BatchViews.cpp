@@ -330,7 +330,7 @@ std::unique_ptr<ViewRead> BatchViewProvider::StartRead(HWND view, ReadKind kind,
     ++counters_.notServed;
     return nullptr;
   }
-  auto read = std::make_unique<ViewRead>(view, kind, waits_);
+  auto read = std::make_unique<ViewRead>(view, kind, RequestKey(), waits_);
   ++counters_.requests;
   switch (read->Begin(CapacityFor(view))) {
     case ReadOutcome::Read:
@@ -364,7 +364,7 @@ std::unique_ptr<ViewRead> BatchViewProvider::ReadAgain(HWND view, ReadKind kind,
   // Room for items added meanwhile.
   const auto capacity = static_cast<std::uint32_t>(
       std::min<std::uint64_t>(static_cast<std::uint64_t>(needed) + needed / 8 + 65536, viewread::kMaxCapacity));
-  auto read = std::make_unique<ViewRead>(view, kind, waits_);
+  auto read = std::make_unique<ViewRead>(view, kind, RequestKey(), waits_);
   ++counters_.requests;
   switch (read->Begin(capacity)) {
     case ReadOutcome::Read:

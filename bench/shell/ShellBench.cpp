@@ -167,12 +167,12 @@ void Measure(int size, Dictionary& dictionary) {
   ViewSnapshot snapshot;
   std::uint32_t needed = 0;
   const double c0 = Now();
-  ReadOutcome cold = ReadWholeView(host.List(), viewread::ReadKind::Shell, 4u << 20, snapshot, needed);
+  ReadOutcome cold = ReadWholeView(host.List(), viewread::ReadKind::Shell, Tapline::viewReadKey(), 4u << 20, snapshot, needed);
   const double coldMs = Now() - c0;
   std::vector<double> warmReads;
   for (int i = 0; i < 10; ++i) {
     const double t0 = Now();
-    ReadWholeView(host.List(), viewread::ReadKind::Shell, 4u << 20, snapshot, needed);
+    ReadWholeView(host.List(), viewread::ReadKind::Shell, Tapline::viewReadKey(), 4u << 20, snapshot, needed);
     warmReads.push_back(Now() - t0);
   }
 

@@ -84,6 +84,7 @@ int Tapline::getInputs(HWND*, unsigned char*, std::uint32_t*) { return 0; }
 // No process has this stand-in loaded: views are read item by item.
 bool Tapline::prepareViewRead(HWND) { return false; }
 void Tapline::forgetViewRead(HWND) {}
+std::uint64_t Tapline::viewReadKey() { return 0; }
 void Tapline::expectInjectedKey(unsigned char virtualKey) {
   Log("expectInjectedKey " + std::to_string(virtualKey));
 }

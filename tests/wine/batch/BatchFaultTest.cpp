@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/OwnObjects.h"
 #include "platform/Win32Handles.h"
 #include "tapline/Tapline.h"
 #include "tests/wine/batch/BatchTestSupport.h"
@@ -143,6 +144,7 @@ TEST_F(BatchFaultTest, AnUnansweredRequestFallsBackAndLeavesTheThreadAlone) {
   struct HooklessReads : ViewReadService {
     bool Prepare(HWND) override { return true; }
     void Forget(HWND) override { ++forgotten; }
+    std::uint64_t RequestKey() override { return Tapline::viewReadKey(); }
     int forgotten = 0;
   };
   auto reads = std::make_unique<HooklessReads>();
@@ -161,11 +163,51 @@ TEST_F(BatchFaultTest, AnUnansweredRequestFallsBackAndLeavesTheThreadAlone) {
   EXPECT_GT(c.perItemNames, 0u);
 }
 
+// How the objects of a hand-written request are made.
+enum class Making {
+  Own,             // as Kanasift makes them (platform/OwnObjects.h)
+  OthersMapping,   // the mapping with the system's default security, as anyone could
+  OthersEvent,     // the event so
+  FileBacked,      // a mapping of Kanasift's security, backed by a file
+};
+
+// The security Kanasift gives its objects, built here the documented way, for a mapping
+// that must differ from Kanasift's in nothing but its backing.
+struct OwnSecurity {
+  OwnSecurity() {
+    HANDLE token = nullptr;
+    OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token);
+    DWORD size = 0;
+    GetTokenInformation(token, TokenUser, user, sizeof(user), &size);
+    GetTokenInformation(token, TokenIntegrityLevel, level, sizeof(level), &size);
+    CloseHandle(token);
+    PSID userSid = reinterpret_cast<TOKEN_USER*>(user)->User.Sid;
+    PSID levelSid = reinterpret_cast<TOKEN_MANDATORY_LABEL*>(level)->Label.Sid;
+    InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION);
+    InitializeAcl(reinterpret_cast<PACL>(dacl), sizeof(dacl), ACL_REVISION);
+    AddAccessAllowedAce(reinterpret_cast<PACL>(dacl), ACL_REVISION, GENERIC_ALL, userSid);
+    InitializeAcl(reinterpret_cast<PACL>(sacl), sizeof(sacl), ACL_REVISION);
+    AddMandatoryAce(reinterpret_cast<PACL>(sacl), ACL_REVISION, 0,
+                    SYSTEM_MANDATORY_LABEL_NO_WRITE_UP | SYSTEM_MANDATORY_LABEL_NO_READ_UP, levelSid);
+    SetSecurityDescriptorDacl(&descriptor, TRUE, reinterpret_cast<PACL>(dacl), FALSE);
+    SetSecurityDescriptorSacl(&descriptor, TRUE, reinterpret_cast<PACL>(sacl), FALSE);
+    SetSecurityDescriptorOwner(&descriptor, userSid, FALSE);
+    attributes = {sizeof(attributes), &descriptor, FALSE};
+  }
+  alignas(8) BYTE user[256];
+  alignas(8) BYTE level[256];
+  alignas(8) BYTE dacl[256];
+  alignas(8) BYTE sacl[256];
+  SECURITY_DESCRIPTOR descriptor;
+  SECURITY_ATTRIBUTES attributes;
+};
+
 // A request written by hand: the header as Kanasift writes it, changed by each case.
 struct RawRequest {
   HWND target = nullptr;
   std::uint32_t mappingSize = 65536;
   bool createMapping = true;
+  Making making = Making::Own;
   std::uint32_t objectProcessId = GetCurrentProcessId();  // in the object names
   std::uint32_t objectId = NextReadRequestId();
   WPARAM postedId = 0;
@@ -188,7 +230,8 @@ class RawRequestTest : public BatchFaultTest {
     r.target = host_.List();
     r.postedId = r.objectId;
     r.postedProcessId = static_cast<LPARAM>(r.objectProcessId);
-    viewread::WriteRequest(&r.header, r.mappingSize, r.objectId, r.objectProcessId, kind, HandleValue(host_.List()));
+    viewread::WriteRequest(&r.header, r.mappingSize, r.objectId, r.objectProcessId, kind, HandleValue(host_.List()),
+                           Tapline::viewReadKey());
     return r;
   }
 
@@ -200,8 +243,24 @@ class RawRequestTest : public BatchFaultTest {
     viewread::ObjectName(name, sizeof(name), r.objectProcessId, r.objectId, false);
     UniqueKernelHandle mapping;
     UniqueMappedView memory;
+    UniqueKernelHandle file;
     if (r.createMapping) {
-      mapping.Reset(CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, r.mappingSize, name));
+      bool created = false;
+      if (r.making == Making::OthersMapping) {
+        mapping.Reset(CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, r.mappingSize, name));
+      } else if (r.making == Making::FileBacked) {
+        char path[MAX_PATH];
+        GetTempPathA(MAX_PATH, path);
+        std::strcat(path, "ksraw.bin");
+        file.Reset(CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                               FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+        OwnSecurity security;
+        if (file) {
+          mapping.Reset(CreateFileMappingA(file.Get(), &security.attributes, PAGE_READWRITE, 0, r.mappingSize, name));
+        }
+      } else {
+        mapping.Reset(ownobj::CreateOwnMapping(name, r.mappingSize, created));
+      }
       if (mapping) memory.Reset(MapViewOfFile(mapping.Get(), FILE_MAP_READ | FILE_MAP_WRITE, 0, 0, r.mappingSize));
       if (!memory) {
         ADD_FAILURE() << "no mapping";
@@ -211,12 +270,14 @@ class RawRequestTest : public BatchFaultTest {
       std::memcpy(memory.Get(), &r.header, std::min<std::size_t>(sizeof(r.header), r.mappingSize));
     }
     viewread::ObjectName(name, sizeof(name), r.objectProcessId, r.objectId, true);
-    UniqueKernelHandle done(CreateEventA(nullptr, TRUE, FALSE, name));
+    bool created = false;
+    UniqueKernelHandle done(r.making == Making::OthersEvent ? CreateEventA(nullptr, TRUE, FALSE, name)
+                                                            : ownobj::CreateOwnEvent(name, true, created));
     EXPECT_TRUE(PostMessageA(r.target, ReadViewMessageNumber(), r.postedId, r.postedProcessId));
 
     ViewSnapshot barrier;
     std::uint32_t needed = 0;
-    EXPECT_EQ(ReadWholeView(host_.List(), viewread::ReadKind::List, 1 << 20, barrier, needed), ReadOutcome::Read);
+    EXPECT_EQ(ReadWholeView(host_.List(), viewread::ReadKind::List, Tapline::viewReadKey(), 1 << 20, barrier, needed), ReadOutcome::Read);
     result.answered = WaitForSingleObject(done.Get(), 0) == WAIT_OBJECT_0;
     if (memory) {
       const auto* bytes = static_cast<const std::uint8_t*>(memory.Get());
@@ -272,6 +333,14 @@ TEST_F(RawRequestTest, MalformedRequestsAreLeftAloneAndNeverWrittenBeyondTheirCa
        }},
       {"a message without a requester", [](RawRequest& r) { r.postedProcessId = 0; }},
       {"a message naming no mapping", [](RawRequest& r) { r.createMapping = false; }},
+      {"a request without the key of this run", [](RawRequest& r) {
+         r.header.keyLow = 0;
+         r.header.keyHigh = 0;
+       }},
+      {"a request with another key", [](RawRequest& r) { r.header.keyLow ^= 0x10; }},
+      {"a mapping of another's making", [](RawRequest& r) { r.making = Making::OthersMapping; }},
+      {"an event of another's making", [](RawRequest& r) { r.making = Making::OthersEvent; }},
+      {"a mapping backed by a file", [](RawRequest& r) { r.making = Making::FileBacked; }},
   };
   for (const auto& c : ignored) {
     RawRequest r = Prepare();
@@ -337,12 +406,13 @@ int RequestAndDie(const char* listText) {
   const std::uint32_t id = NextReadRequestId();
   char name[viewread::kObjectNameBytes];
   viewread::ObjectName(name, sizeof(name), self, id, false);
-  HANDLE mapping = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 1 << 20, name);
+  bool created = false;
+  HANDLE mapping = ownobj::CreateOwnMapping(name, 1 << 20, created);
   void* memory = mapping ? MapViewOfFile(mapping, FILE_MAP_READ | FILE_MAP_WRITE, 0, 0, 0) : nullptr;
   if (!memory) return 5;
-  viewread::WriteRequest(memory, 1 << 20, id, self, viewread::ReadKind::List, HandleValue(list));
+  viewread::WriteRequest(memory, 1 << 20, id, self, viewread::ReadKind::List, HandleValue(list), Tapline::viewReadKey());
   viewread::ObjectName(name, sizeof(name), self, id, true);
-  if (!CreateEventA(nullptr, TRUE, FALSE, name)) return 6;
+  if (!ownobj::CreateOwnEvent(name, true, created)) return 6;
   if (!PostMessageA(list, ReadViewMessageNumber(), id, self)) return 7;
   TerminateProcess(GetCurrentProcess(), 0);
   return 8;
