@@ -132,7 +132,7 @@ class BatchList final : public ListView {
 
   // Every item ends deselected, as after LVM_SETITEMSTATE with index -1: with few items
   // selected, one message each for them instead of one that makes the view go through
-  // all its items.
+  // all its items, and one more that asks the view whether any is still selected.
   void SendPendingDeselect() {
     if (!pending_.deselect) return;
     pending_.deselect = false;
@@ -157,6 +157,9 @@ class BatchList final : public ListView {
       remote_->SetItemState(index, 0, kLvisSelected);
       if (remote_->Lost()) return;
     }
+    // The indices are the answer's: if the view changed since (a folder refreshed, a
+    // selection made meanwhile), they were other items. The view's own count tells.
+    if (remote_->SelectedCount() != 0 && !remote_->Lost()) remote_->SetItemState(kAllItems, 0, kLvisSelected);
   }
 
   // A deselection of every item held back, with what the answer said when it was asked for.

@@ -18,6 +18,7 @@
 #include "tapline/Tapline.h"
 #include "tests/wine/batch/BatchTestSupport.h"
 #include "tests/wine/common/StartMacros.h"
+#include "view/RemoteViews.h"
 
 namespace {
 
@@ -103,6 +104,34 @@ TEST_F(BatchFaultTest, AHungViewMakesTheStepGiveUpWithinTheBoundAndWorksAgainAft
   EXPECT_EQ(StepOnce(views, host_, elapsed), StepOutcome::Found);
   EXPECT_EQ(views.Counters().answers, 1u) << "the view is read in one piece again";
   EXPECT_TRUE(host_.Running());
+}
+
+// "Deselect every item" is held back until the next message, with the selection of the
+// answer: when the view changed meanwhile (a folder refreshed, another item selected),
+// those indices are other items, and every item must still end deselected.
+TEST_F(BatchFaultTest, AHeldBackDeselectionLeavesNothingSelectedWhenTheViewChangedMeanwhile) {
+  ASSERT_STARTED(StartServedHost());
+  auto outside = OpenRemoteList(host_.List());
+  ASSERT_TRUE(outside->OpenRecord());
+  ASSERT_TRUE(outside->SetItemState(2, kLvisSelected, kLvisSelected));
+  BatchViewProvider views(std::make_unique<CountingViewReads>());
+  {
+    auto list = views.OpenList(ToViewHandle(host_.List()));
+    ASSERT_TRUE(list->OpenRecord());
+    ASSERT_EQ(list->SelectedCount(), 1);
+    ASSERT_EQ(list->FirstSelected(), 2);
+    EXPECT_TRUE(list->SetItemState(kAllItems, 0, kLvisSelected));
+    // The view changes under the step: the selected item is now at index 5.
+    ASSERT_TRUE(outside->SetItemState(2, 0, kLvisSelected));
+    ASSERT_TRUE(outside->SetItemState(5, kLvisSelected, kLvisSelected));
+    EXPECT_TRUE(list->SetItemState(7, kLvisSelected | kLvisFocused, kLvisSelected | kLvisFocused));
+  }
+  EXPECT_EQ(views.Counters().answers, 1u) << "the step was served by an answer";
+  std::vector<int> selected;
+  for (int i = 0; i < outside->ItemCount(); ++i) {
+    if (outside->ItemState(i, kLvisSelected)) selected.push_back(i);
+  }
+  EXPECT_EQ(selected, std::vector<int>({7}));
 }
 
 TEST_F(BatchFaultTest, ARequesterThatDiesMidRequestLeavesTheViewWorking) {
