@@ -173,7 +173,7 @@ void SelectTreeItem(HWND view, const void* mapping, const viewread::RequestFacts
     return;
   }
   SendMessageA(view, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(item));
-  writer.Finish(viewread::Status::Done);
+  writer.FinishChange(false, 0, 0, 0, 0);  // a complete answer of a change: no rectangle
 }
 
 void SetEventOf(void* event) { SetEvent(static_cast<HANDLE>(event)); }

@@ -83,6 +83,7 @@ struct BatchCounters {
   unsigned lost = 0;          // the view did not answer: the operation gave up
   unsigned perItemNames = 0;  // names read with one message each
   unsigned shellNamesRead = 0;  // shell views: names the library had to read through the shell
+  unsigned treeSelects = 0;   // tree carets set through the library (an answer's item, checked there)
   std::size_t lastAnswerBytes = 0;
 };
 

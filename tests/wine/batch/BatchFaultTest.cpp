@@ -4,6 +4,9 @@
 // write outside the capacity a request names, and the view must go on working.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+#include <commctrl.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -132,6 +135,61 @@ TEST_F(BatchFaultTest, AHeldBackDeselectionLeavesNothingSelectedWhenTheViewChang
     if (outside->ItemState(i, kLvisSelected)) selected.push_back(i);
   }
   EXPECT_EQ(selected, std::vector<int>({7}));
+}
+
+// A tree item added from outside, at the end of the root items, with a text or none; its
+// handle.
+HTREEITEM InsertRootItem(HWND tree, const char* text) {
+  DWORD processId = 0;
+  GetWindowThreadProcessId(tree, &processId);
+  UniqueKernelHandle process(OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, processId));
+  if (!process) return nullptr;
+  auto* remote = static_cast<char*>(VirtualAllocEx(process.Get(), nullptr, 4096, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+  if (!remote) return nullptr;
+  TVINSERTSTRUCTA insert = {};
+  insert.hParent = TVI_ROOT;
+  insert.hInsertAfter = TVI_LAST;
+  insert.item.mask = text ? TVIF_TEXT : 0;
+  insert.item.pszText = remote + 1024;
+  WriteProcessMemory(process.Get(), remote, &insert, sizeof(insert), nullptr);
+  if (text) WriteProcessMemory(process.Get(), remote + 1024, text, std::strlen(text) + 1, nullptr);
+  auto item = reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(remote)));
+  VirtualFreeEx(process.Get(), remote, 0, MEM_RELEASE);
+  return item;
+}
+
+// The item handles of an answer are good only while the tree keeps those items. One the
+// tree deleted after the answer must never become the caret, nor have its rectangle
+// asked for. Wine's tree view gives a deleted leaf's memory, and with it its handle, to
+// the next item inserted without a text.
+TEST_F(BatchFaultTest, ATreeItemDeletedAfterTheAnswerIsNeverSelected) {
+  ASSERT_TRUE(host_.Start({"--list", TestDataPath("viewhost-names.txt"), "--tree", TestDataPath("viewhost-tree.txt")}))
+      << host_.Error();
+  ASSERT_TRUE(LoadHookLibraryInto(host_));
+  const HWND treeWindow = host_.Tree();
+  const auto caretBefore = SendMessageA(treeWindow, TVM_GETNEXTITEM, TVGN_CARET, 0);
+  BatchViewProvider views(std::make_unique<CountingViewReads>());
+  auto tree = views.OpenTree(ToViewHandle(treeWindow));
+  ASSERT_TRUE(tree->OpenRecord());
+  const TreeItem root = tree->NextItem(TreeRelation::Root, 0);
+  const TreeItem doomed = tree->NextItem(TreeRelation::LastVisible, root);  // a leaf
+  ASSERT_NE(doomed, 0u);
+  ASSERT_NE(static_cast<LRESULT>(doomed), caretBefore);
+  std::string name;
+  ASSERT_TRUE(tree->ItemText(doomed, name));
+
+  ASSERT_TRUE(SendMessageA(treeWindow, TVM_DELETEITEM, 0, static_cast<LPARAM>(doomed)));
+  HTREEITEM newcomer = InsertRootItem(treeWindow, nullptr);
+  ASSERT_NE(newcomer, nullptr);
+  const bool reused = reinterpret_cast<TreeItem>(newcomer) == doomed;
+
+  EXPECT_FALSE(tree->Select(doomed));
+  ItemRect rect;
+  EXPECT_FALSE(tree->LabelRect(doomed, rect));
+  EXPECT_FALSE(tree->Lost()) << "the view answered: it only refused";
+  const auto caretAfter = SendMessageA(treeWindow, TVM_GETNEXTITEM, TVGN_CARET, 0);
+  EXPECT_EQ(caretAfter, caretBefore) << (reused ? "the handle now names the new item" : "the handle names no item");
+  EXPECT_EQ(views.Counters().treeSelects, 1u);
 }
 
 TEST_F(BatchFaultTest, ARequesterThatDiesMidRequestLeavesTheViewWorking) {
