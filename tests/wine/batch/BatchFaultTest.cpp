@@ -8,6 +8,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -107,6 +108,35 @@ TEST_F(BatchFaultTest, AHungViewMakesTheStepGiveUpWithinTheBoundAndWorksAgainAft
   EXPECT_EQ(StepOnce(views, host_, elapsed), StepOutcome::Found);
   EXPECT_EQ(views.Counters().answers, 1u) << "the view is read in one piece again";
   EXPECT_TRUE(host_.Running());
+}
+
+// The done event's name is known to every process of the user. One that keeps setting
+// it while nobody answers the request must not keep Kanasift's thread waiting: the wait
+// counts from the request, not from the last wake-up. (A thread here opens the event by
+// its name, as any other process could.)
+TEST_F(BatchFaultTest, ADoneEventSetByAnotherProcessDoesNotProlongTheWait) {
+  ASSERT_TRUE(host_.Start({"--list", TestDataPath("viewhost-names.txt")})) << host_.Error();  // no library there
+  const std::uint32_t next = NextReadRequestId() + 1;  // the request below takes the next number
+  char name[viewread::kObjectNameBytes];
+  ASSERT_TRUE(viewread::ObjectName(name, sizeof(name), GetCurrentProcessId(), next, true));
+  std::atomic<bool> done{false};
+  std::thread nuisance([&] {
+    const DWORD start = GetTickCount();
+    UniqueKernelHandle event;
+    while (!done && Since(start) < 8000) {
+      if (!event) event.Reset(OpenEventA(EVENT_MODIFY_STATE, FALSE, name));
+      if (event) SetEvent(event.Get());
+      Sleep(2);
+    }
+  });
+  ViewRead read(host_.List(), viewread::ReadKind::List, Tapline::viewReadKey());
+  const DWORD start = GetTickCount();
+  const ReadOutcome outcome = read.Begin(65536);
+  const DWORD elapsed = Since(start);
+  done = true;
+  nuisance.join();
+  EXPECT_EQ(outcome, ReadOutcome::Ignored);
+  EXPECT_LT(elapsed, 2000u) << "answer wait, probe and grace: about a second";
 }
 
 // "Deselect every item" is held back until the next message, with the selection of the
