@@ -139,6 +139,41 @@ TEST_F(BatchFaultTest, ADoneEventSetByAnotherProcessDoesNotProlongTheWait) {
   EXPECT_LT(elapsed, 2000u) << "answer wait, probe and grace: about a second";
 }
 
+// An answer written by someone other than the view's library (the mapping's name can be
+// guessed) that claims far more items than the view has: the walk would go through them
+// all. A list answer must name the count the view itself gave just before.
+TEST_F(BatchFaultTest, AListAnswerClaimingMoreItemsThanTheViewHasIsRefused) {
+  ASSERT_TRUE(host_.Start({"--list", TestDataPath("viewhost-names.txt")})) << host_.Error();  // no library there
+  const std::uint32_t next = NextReadRequestId() + 1;  // the request below takes the next number
+  char mappingName[viewread::kObjectNameBytes];
+  char eventName[viewread::kObjectNameBytes];
+  ASSERT_TRUE(viewread::ObjectName(mappingName, sizeof(mappingName), GetCurrentProcessId(), next, false));
+  ASSERT_TRUE(viewread::ObjectName(eventName, sizeof(eventName), GetCurrentProcessId(), next, true));
+  const HWND list = host_.List();
+  std::thread forger([&] {
+    const DWORD start = GetTickCount();
+    while (Since(start) < 3000) {
+      UniqueKernelHandle mapping(OpenFileMappingA(FILE_MAP_READ | FILE_MAP_WRITE, FALSE, mappingName));
+      UniqueKernelHandle event(OpenEventA(EVENT_MODIFY_STATE, FALSE, eventName));
+      UniqueMappedView memory(mapping ? MapViewOfFile(mapping.Get(), FILE_MAP_READ | FILE_MAP_WRITE, 0, 0, 0) : nullptr);
+      viewread::RequestFacts facts;
+      if (memory && event &&
+          viewread::CheckRequest(memory.Get(), 65536, next, GetCurrentProcessId(), HandleValue(list),
+                                 Tapline::viewReadKey(), facts)) {
+        viewread::AnswerWriter writer(memory.Get(), facts);
+        writer.Begin(viewread::kMaxItems, 0, viewread::kNoItem, 0, 0, 0);
+        SetEvent(event.Get());
+        return;
+      }
+      Sleep(1);
+    }
+  });
+  ViewRead read(list, viewread::ReadKind::List, Tapline::viewReadKey());
+  const ReadOutcome outcome = read.Begin(65536);
+  forger.join();
+  EXPECT_EQ(outcome, ReadOutcome::Refused) << "claimed " << read.Snapshot().itemCount << " items";
+}
+
 // "Deselect every item" is held back until the next message, with the selection of the
 // answer: when the view changed meanwhile (a folder refreshed, another item selected),
 // those indices are other items, and every item must still end deselected.
