@@ -330,7 +330,11 @@ std::uint32_t MainFrame::LastInputTick() const {
 void MainFrame::OnEndSession() {
   // The process ends soon after this returns, without a WM_DESTROY: stop serving keys and
   // keep what the user typed, as the exit command does.
-  Tapline::unsetHook();
+  if (removeHook_) {
+    removeHook_();
+  } else {
+    Tapline::unsetHook();
+  }
   SaveHistories();
 }
 

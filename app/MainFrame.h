@@ -9,6 +9,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -57,6 +58,10 @@ class MainFrame : public FrameWindow, public MessageFilter, public InputHost {
                             LRESULT& result, DWORD mapId) override;
   // The frame loads no accelerators: every message passes on.
   bool PreTranslateMessage(MSG* msg) override;
+
+  // How the keyboard hook is removed when the session ends (the entry function's hook
+  // thread); without one, the hook library is asked directly.
+  void SetHookRemover(std::function<void()> remove) { removeHook_ = std::move(remove); }
 
   // Writes the seven on/off settings to Kanasift.ini.
   void SaveSettings();
@@ -148,6 +153,7 @@ class MainFrame : public FrameWindow, public MessageFilter, public InputHost {
   std::unique_ptr<InputEngine> engine_;
   std::unique_ptr<TaplineInputSource> inputSource_;
   std::unique_ptr<InputRecvThread> inputRecvThread_;
+  std::function<void()> removeHook_;
 };
 
 // The process's main frame, created on the first call.

@@ -6,9 +6,11 @@
 
 #include "app/AppMessages.h"
 #include "app/CommandLine.h"
+#include "app/HookThread.h"
 #include "app/MainFrame.h"
 #include "framework/AppModule.h"
 #include "framework/MessageLoop.h"
+#include "platform/OwnObjects.h"
 #include "platform/Win32Handles.h"
 #include "tapline/Tapline.h"
 
@@ -19,14 +21,16 @@ namespace {
 constexpr UINT kShowIconTimeoutMs = 5000;
 
 // The instance mutex when this is the first instance; otherwise null, after asking the
-// running instance to show its tray icon.
+// running instance to show its tray icon. The mutex is made with Kanasift's own security
+// (platform/OwnObjects.h); one of that name that another party made counts as a failure.
 UniqueKernelHandle CreateInstanceMutex() {
-  UniqueKernelHandle mutex(CreateMutexA(nullptr, TRUE, KANASIFT_MUTEX));
+  bool created = false;
+  UniqueKernelHandle mutex(ownobj::CreateOwnMutex(KANASIFT_MUTEX, true, created));
   if (!mutex) {
     MessageBoxA(nullptr, "Failed to create mutex!", "Kanasift", MB_ICONERROR);
     return {};
   }
-  if (GetLastError() == ERROR_ALREADY_EXISTS) {
+  if (!created) {
     if (HWND running = FindWindowA(KANASIFT_WINDOW_CLASS, nullptr)) {
       DWORD_PTR ignored = 0;
       SendMessageTimeoutA(running, UM_SHOW_TRAY_ICON, 0, 0, SMTO_ABORTIFHUNG, kShowIconTimeoutMs, &ignored);
@@ -55,8 +59,12 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
   MessageLoop loop;  // the loop of this thread until WinMain returns
   int exitCode = 1;
   HWND window = GetMainFrame()->CreateMainWindow(HasHideSwitch(commandLine));
+  // The keyboard hook lives on a thread of its own that only pumps messages (HookThread.h):
+  // this thread blocks in view reads. Key messages still go to the main frame window.
+  HookThread hook([window] { return Tapline::setHook(window); }, [] { Tapline::unsetHook(); });
   if (window != nullptr) {
-    Tapline::setHook(window);
+    hook.Start();
+    GetMainFrame()->SetHookRemover([&hook] { hook.Stop(); });
     ShowWindow(window, SW_MINIMIZE);
     ShowWindow(window, SW_HIDE);
     exitCode = loop.Run();
@@ -64,7 +72,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
   // Teardown, in this order; the loop's lists go last, with the loop.
   app_module::Term();
   DeleteMainFrame();
-  Tapline::unsetHook();
+  hook.Stop();
   mutex.Reset();
   return exitCode;
 }

@@ -12,7 +12,8 @@ constexpr std::uint32_t kInfinite = 0xFFFFFFFFu;
 
 class Event {
  public:
-  // A named event (Windows only) is opened when one of that name exists already.
+  // A named event (Windows only) is opened when one of that name exists already, as long
+  // as this program made it: one that another party made is refused (not valid).
   Event(bool manualReset, bool initiallySet, const char* name = nullptr);
   ~Event();
   Event(const Event&) = delete;

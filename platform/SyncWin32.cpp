@@ -3,14 +3,30 @@
 #include <windows.h>
 #include <process.h>
 
+#include "platform/OwnObjects.h"
+
 namespace platform {
 
 struct Event::State {
   HANDLE handle;
 };
 
+namespace {
+
+// A named event is shared with other processes: made with Kanasift's own security, and
+// one of that name that someone else made is refused (the event is then not valid).
+HANDLE MakeEvent(bool manualReset, bool initiallySet, const char* name) {
+  if (!name) return CreateEventA(nullptr, manualReset, initiallySet, nullptr);
+  bool created = false;
+  HANDLE event = ownobj::CreateOwnEvent(name, manualReset, created);
+  if (event && initiallySet) SetEvent(event);
+  return event;
+}
+
+}  // namespace
+
 Event::Event(bool manualReset, bool initiallySet, const char* name)
-    : state_(new State{CreateEventA(nullptr, manualReset, initiallySet, name)}) {}
+    : state_(new State{MakeEvent(manualReset, initiallySet, name)}) {}
 
 Event::~Event() {
   if (state_->handle) CloseHandle(state_->handle);

@@ -27,8 +27,16 @@ enum class PushResult {
 // 32-bit wrap of the counters).
 void ResetQueue(QueueArea& queue, std::uint32_t position);
 
-// Queues one keystroke (1 to kKeystrokeBytes bytes).
+// Queues one keystroke (1 to kKeystrokeBytes bytes): ClaimPosition, then PublishAt.
 PushResult PushKeystroke(QueueArea& queue, const Keystroke& keystroke);
+
+// The two halves of PushKeystroke. ClaimPosition reserves the next cell (Queued and its
+// position, or Full or Busy). PublishAt writes the keystroke into the cell of that
+// position and publishes it; a producer that stalled in between so long that the
+// consumer gave its cell up (kStallTimeoutMs) gets Busy, and whatever a later producer
+// wrote into that cell meanwhile stays as it is.
+PushResult ClaimPosition(QueueArea& queue, std::uint32_t& position);
+PushResult PublishAt(QueueArea& queue, std::uint32_t position, const Keystroke& keystroke);
 
 // Takes the oldest keystrokes typed in one view, in typing order: stops at a keystroke
 // of another view, when the next keystroke would not fit in `maxBytes`, or when the

@@ -20,6 +20,14 @@ constexpr int kTitleUnits = 512;
 // A window property, set on the focused window while later hooks see a key.
 constexpr char kKeyHandledMark[] = "Kanasift::KeyHandled";
 
+// The value of the mark for one key-down: its virtual key and its key data (scan code,
+// repeat count, flags), never null.
+HANDLE KeyMark(WPARAM virtualKey, LPARAM keyData) {
+  const std::uint32_t value =
+      (static_cast<std::uint32_t>(keyData) ^ (static_cast<std::uint32_t>(virtualKey) * 0x9E3779B1u)) | 1u;
+  return reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(value));
+}
+
 bool IsAnsiLeadByte(unsigned char c) { return IsDBCSLeadByte(c) != FALSE; }
 
 HWND AsWindow(std::uint64_t handle) { return reinterpret_cast<HWND>(static_cast<std::uintptr_t>(handle)); }
@@ -80,21 +88,68 @@ bool OwnerIsAlive(const Config& config) {
   return !IsHungAppWindow(owner);
 }
 
-// The bytes (ANSI code page) that the key types with the current Shift and Caps Lock
-// state; 0 when it types nothing printable. Dead keys are left alone, so that the view
-// composes them as usual.
-int TranslateKey(UINT virtualKey, LPARAM lParam, std::uint8_t* out, int capacity) {
-  HKL layout = GetKeyboardLayout(0);
-  UINT mapped = MapVirtualKeyExW(virtualKey, MAPVK_VK_TO_CHAR, layout);
-  if (mapped == 0 || (mapped & 0x80000000u) != 0) return 0;
+// ToUnicodeEx's flag that leaves the keyboard state as it is, a pending dead key
+// included (Windows 10 version 1607, build 14393, and later; earlier systems ignore it).
+constexpr UINT kKeepKeyboardState = 0x4;
+
+bool SystemKeepsKeyboardState() {
+  // 0: not asked yet, 1: yes, 2: no. Asked once per process; a race asks twice.
+  static int known = 0;
+  int value = __atomic_load_n(&known, __ATOMIC_RELAXED);
+  if (value == 0) {
+    using RtlGetVersionProc = LONG(WINAPI*)(OSVERSIONINFOW*);
+    HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+    auto getVersion =
+        ntdll ? reinterpret_cast<RtlGetVersionProc>(reinterpret_cast<void*>(GetProcAddress(ntdll, "RtlGetVersion")))
+              : nullptr;
+    OSVERSIONINFOW version = {};
+    version.dwOSVersionInfoSize = sizeof(version);
+    const bool keeps = getVersion && getVersion(&version) == 0 &&
+                       (version.dwMajorVersion > 10 || (version.dwMajorVersion == 10 && version.dwBuildNumber >= 14393));
+    value = keeps ? 1 : 2;
+    __atomic_store_n(&known, value, __ATOMIC_RELAXED);
+  }
+  return value == 1;
+}
+
+// The thread whose last key seen in a view was a dead key: its layout composes the next
+// key with it. (One thread at a time types.)
+DWORD deadKeyThread = 0;
+
+struct Translation {
+  HKL layout = nullptr;
+  UINT virtualKey = 0;
+  UINT scanCode = 0;
   BYTE state[256];
-  if (!GetKeyboardState(state)) return 0;
+};
+
+// The bytes (ANSI code page) that the key types with the current Shift and Caps Lock
+// state; 0 when it types nothing printable. The keyboard state is left as it is, so a
+// key that then goes to the view composes with a pending dead key there as if there
+// were no hook; a key Kanasift takes is then given to the layout with ConsumeKey. A dead
+// key itself is left alone. Where the system cannot translate without changing the
+// state, a key that follows a dead key goes to the view untranslated.
+int TranslateKey(UINT virtualKey, LPARAM lParam, std::uint8_t* out, int capacity, Translation& t) {
+  t.layout = GetKeyboardLayout(0);
+  t.virtualKey = virtualKey;
+  UINT mapped = MapVirtualKeyExW(virtualKey, MAPVK_VK_TO_CHAR, t.layout);
+  const DWORD thread = GetCurrentThreadId();
+  const bool deadPending = __atomic_load_n(&deadKeyThread, __ATOMIC_RELAXED) == thread;
+  if (mapped == 0) return 0;
+  if ((mapped & 0x80000000u) != 0) {
+    __atomic_store_n(&deadKeyThread, thread, __ATOMIC_RELAXED);
+    return 0;
+  }
+  if (deadPending) __atomic_store_n(&deadKeyThread, 0, __ATOMIC_RELAXED);
+  const bool keepsState = SystemKeepsKeyboardState();
+  if (deadPending && !keepsState) return 0;
+  if (!GetKeyboardState(t.state)) return 0;
   static const int kModifiers[] = {VK_CONTROL, VK_LCONTROL, VK_RCONTROL, VK_MENU, VK_LMENU, VK_RMENU};
-  for (int modifier : kModifiers) state[modifier] = 0;
-  state[virtualKey & 0xFF] |= 0x80;
+  for (int modifier : kModifiers) t.state[modifier] = 0;
+  t.state[virtualKey & 0xFF] |= 0x80;
   WCHAR wide[4];
-  UINT scanCode = static_cast<UINT>((lParam >> 16) & 0xFF);
-  int units = ToUnicodeEx(virtualKey, scanCode, state, wide, 4, 0, layout);
+  t.scanCode = static_cast<UINT>((lParam >> 16) & 0xFF);
+  int units = ToUnicodeEx(virtualKey, t.scanCode, t.state, wide, 4, keepsState ? kKeepKeyboardState : 0, t.layout);
   if (units <= 0) return 0;
   for (int i = 0; i < units; ++i) {
     if (wide[i] < 0x20 || wide[i] == 0x7F) return 0;
@@ -105,17 +160,27 @@ int TranslateKey(UINT virtualKey, LPARAM lParam, std::uint8_t* out, int capacity
   return (bytes > 0 && !usedDefault) ? bytes : 0;
 }
 
+// A key Kanasift took never reaches the view: the layout is given it here instead, so a
+// dead key pending before it is used up as the view would have used it.
+void ConsumeKey(Translation& t) {
+  if (!SystemKeepsKeyboardState()) return;  // the translation changed the state already
+  WCHAR wide[4];
+  ToUnicodeEx(t.virtualKey, t.scanCode, t.state, wide, 4, 0, t.layout);
+}
+
 bool QueueCharacter(SharedBlock& block, HWND view, UINT virtualKey, LPARAM lParam) {
   Keystroke keystroke{};
-  int bytes = TranslateKey(virtualKey, lParam, keystroke.bytes, static_cast<int>(kKeystrokeBytes));
+  Translation translation;
+  int bytes = TranslateKey(virtualKey, lParam, keystroke.bytes, static_cast<int>(kKeystrokeBytes), translation);
   if (bytes <= 0) return false;
-  HANDLE event = InputEvent();
+  UniqueKernelHandle event = OpenInputEvent();
   if (!event) return false;  // Kanasift is not listening: the view keeps the key
   keystroke.view = reinterpret_cast<std::uintptr_t>(view);
   keystroke.tick = GetTickCount();
   keystroke.length = static_cast<std::uint8_t>(bytes);
   if (PushKeystroke(block.queue, keystroke) != PushResult::Queued) return false;
-  SetEvent(event);
+  ConsumeKey(translation);
+  SetEvent(event.Get());
   return true;
 }
 
@@ -196,16 +261,25 @@ LRESULT CALLBACK KeyboardHookProc(int code, WPARAM wParam, LPARAM lParam) {
   // Wine keeps the hook of a killed Kanasift in the chain after ours, and the library
   // there reads the same shared block: a key that this hook lets through would be
   // posted, queued or taken a second time. While the rest of the chain runs, the
-  // focused window carries a mark that tells every later copy the key is dealt with.
+  // focused window carries a mark that tells every later copy this key is dealt with.
+  // The mark names the key: a key that arrives while a later hook pumps messages (a
+  // nested key) is another key and is handled, and the outer key's mark is put back
+  // when it is done.
   HWND focus = GetFocus();
-  if (focus && GetPropA(focus, kKeyHandledMark)) return CallNextHookEx(nullptr, code, wParam, lParam);
+  HANDLE mark = KeyMark(wParam, lParam);
+  HANDLE outer = focus ? GetPropA(focus, kKeyHandledMark) : nullptr;
+  if (outer == mark) return CallNextHookEx(nullptr, code, wParam, lParam);
   bool seen = false;
   if (HandleKeyDown(static_cast<UINT>(wParam), lParam, seen)) return 1;
-  if (!seen || !focus || !SetPropA(focus, kKeyHandledMark, reinterpret_cast<HANDLE>(1))) {
+  if (!seen || !focus || !SetPropA(focus, kKeyHandledMark, mark)) {
     return CallNextHookEx(nullptr, code, wParam, lParam);
   }
   LRESULT result = CallNextHookEx(nullptr, code, wParam, lParam);
-  RemovePropA(focus, kKeyHandledMark);
+  if (outer) {
+    SetPropA(focus, kKeyHandledMark, outer);
+  } else {
+    RemovePropA(focus, kKeyHandledMark);
+  }
   return result;
 }
 

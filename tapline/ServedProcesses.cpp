@@ -62,8 +62,9 @@ bool IsUsableServedBlock(const void* memory, std::size_t mappedSize) {
          block->pointerBits == sizeof(void*) * 8;
 }
 
-int AddServedProcess(ServedBlock& block, std::uint32_t processId, std::uint64_t created) {
-  if (processId == 0) return -1;
+namespace {
+
+int TakeFreeSlot(ServedBlock& block, std::uint32_t processId, std::uint64_t created) {
   for (int i = 0; i < kServedSlots; ++i) {
     ServedSlot& slot = block.slots[i];
     std::uint32_t state = slot.state.load(std::memory_order_relaxed);
@@ -79,6 +80,18 @@ int AddServedProcess(ServedBlock& block, std::uint32_t processId, std::uint64_t 
     return i;
   }
   return -1;
+}
+
+}  // namespace
+
+int AddServedProcess(ServedBlock& block, std::uint32_t processId, std::uint64_t created, ProcessRuns runs,
+                     void* context) {
+  if (processId == 0) return -1;
+  int slot = TakeFreeSlot(block, processId, created);
+  // Processes that ended without unloading the library keep their entries: a full list
+  // is mostly such entries, and a process that cannot enter is never read from inside.
+  if (slot < 0 && runs && ClearEndedProcesses(block, runs, context) > 0) slot = TakeFreeSlot(block, processId, created);
+  return slot;
 }
 
 void RemoveServedProcess(ServedBlock& block, int index, std::uint32_t processId) {

@@ -2,8 +2,9 @@
 // before it asks a view's process to read the view itself whether anyone there would
 // answer. Every copy of the library enters its process when it is loaded and takes it
 // out when it is unloaded; a process that ended without unloading leaves its entry,
-// which never matches again (the creation time tells a reused process id apart) and is
-// cleared by Kanasift.
+// which never matches again (the creation time tells a reused process id apart); such
+// entries are cleared when Kanasift sets its hook and whenever a process finds the list
+// full.
 //
 // One named file mapping per layout version and bitness, beside the shared block:
 // "Kanasift::Tapline.Served.v1.x86" / ".x64". Only 32-bit atomics; each slot carries a
@@ -43,8 +44,12 @@ const char* ServedBlockName();
 void InitServedBlock(ServedBlock& block);
 bool IsUsableServedBlock(const void* memory, std::size_t mappedSize);
 
-// Enters a process; the slot it took, or -1 when every slot is taken.
-int AddServedProcess(ServedBlock& block, std::uint32_t processId, std::uint64_t created);
+using ProcessRuns = bool (*)(std::uint32_t processId, std::uint64_t created, void* context);
+
+// Enters a process; the slot it took, or -1 when every slot is taken. With `runs`, a
+// full list is first rid of the entries of processes that ended (ClearEndedProcesses).
+int AddServedProcess(ServedBlock& block, std::uint32_t processId, std::uint64_t created, ProcessRuns runs = nullptr,
+                     void* context = nullptr);
 // Takes the entry out again, if the slot still holds that process.
 void RemoveServedProcess(ServedBlock& block, int slot, std::uint32_t processId);
 
@@ -53,7 +58,6 @@ bool IsServedProcess(const ServedBlock& block, std::uint32_t processId, std::uin
 
 // Asks about every entry whether its process still runs, and clears those that do not.
 // Returns the number cleared.
-using ProcessRuns = bool (*)(std::uint32_t processId, std::uint64_t created, void* context);
 int ClearEndedProcesses(ServedBlock& block, ProcessRuns runs, void* context);
 
 }  // namespace tapline

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "tapline/CharQueue.h"
 #include "tapline/ClassList.h"
 
 namespace tapline {
@@ -71,25 +72,19 @@ Config DefaultConfig() {
 
 const char* SharedBlockName() {
 #if defined(_WIN64) || defined(__x86_64__)
-  return "Kanasift::Tapline.Shared.v2.x64";
+  return "Kanasift::Tapline.Shared.v3.x64";
 #else
-  return "Kanasift::Tapline.Shared.v2.x86";
+  return "Kanasift::Tapline.Shared.v3.x86";
 #endif
 }
-static_assert(kLayoutVersion == 2, "the mapping name carries the layout version");
+static_assert(kLayoutVersion == 3, "the mapping name carries the layout version");
 
 void InitSharedBlock(SharedBlock& block) {
   Config defaults = DefaultConfig();
   StoreWords(&defaults, &block.config, sizeof(Config));
   block.configSequence.store(0, std::memory_order_relaxed);
   for (auto& slot : block.injections) slot.store(0, std::memory_order_relaxed);
-  QueueArea& queue = block.queue;
-  queue.enqueuePosition.store(0, std::memory_order_relaxed);
-  queue.dequeuePosition.store(0, std::memory_order_relaxed);
-  queue.stallTracked.store(0, std::memory_order_relaxed);
-  for (std::uint32_t i = 0; i < kQueueCapacity; ++i) {
-    queue.cells[i].sequence.store(i, std::memory_order_relaxed);
-  }
+  ResetQueue(block.queue, 0);
   block.version = kLayoutVersion;
   block.size = sizeof(SharedBlock);
   block.pointerBits = kPointerBits;

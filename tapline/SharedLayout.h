@@ -17,7 +17,7 @@
 namespace tapline {
 
 constexpr std::uint32_t kLayoutMagic = 0x4E4C5054;  // "TPLN"
-constexpr std::uint32_t kLayoutVersion = 2;
+constexpr std::uint32_t kLayoutVersion = 3;
 constexpr std::uint32_t kPointerBits = sizeof(void*) * 8;
 
 constexpr std::size_t kClassListBytes = 512;
@@ -48,6 +48,10 @@ struct Config {
   std::uint32_t ownerProcessId;
   std::uint64_t ownerWindow;  // the window given to setHook; 0 when no hook is set
   std::uint32_t keyDownMessages[4];  // registered message numbers, by KeyMessage
+  // Drawn afresh by each setHook: a whole-view read request must carry it
+  // (ViewReadFormat.h), so only the process that owns the hook is served.
+  std::uint32_t requestKeyLow;
+  std::uint32_t requestKeyHigh;
   std::uint32_t conditionCount;  // triples in `conditions`
   char listClasses[kClassListBytes];  // NUL-separated, ended by an empty entry
   char treeClasses[kClassListBytes];
@@ -73,13 +77,20 @@ struct Keystroke {
   std::uint8_t bytes[kKeystrokeBytes];
 };
 
+// The keystroke of a cell in five 32-bit words (view low and high, tick, length and the
+// first three bytes, the last four bytes). Each is stored together with the queue
+// position of the producer that wrote it, and only while no later producer has written
+// there, so a producer that stalled and lost its cell can never overwrite a newer one.
+constexpr int kPayloadWords = 5;
+static_assert(1 + kKeystrokeBytes == 8, "length and bytes fill two payload words");
+
 struct QueueCell {
   std::atomic<std::uint32_t> sequence;
-  std::uint32_t tick;
-  std::uint64_t view;
-  std::uint8_t length;
-  std::uint8_t bytes[kKeystrokeBytes];
+  std::uint32_t reserved;
+  std::atomic<std::uint64_t> payload[kPayloadWords];  // position << 32 | word
 };
+static_assert(std::atomic<std::uint64_t>::is_always_lock_free, "cross-process 64-bit atomics");
+static_assert(sizeof(QueueCell) == 48, "a cell is the same in every process");
 
 // A bounded lock-free queue (many producers, any consumer) with a sequence number in
 // each cell. Positions are 32-bit counters that wrap.

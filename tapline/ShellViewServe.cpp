@@ -149,7 +149,7 @@ std::uint64_t FolderHash(IShellFolder* folder, const ShellFunctions& functions) 
 
 // Takes the IDs of the view's items now, in the view's own order where it tells it,
 // else in its item order. An item whose ID is kept keeps its name.
-bool TakeItemIds(ViewCache& cache, IFolderView* folderView, const ShellFunctions& functions) {
+bool TakeItemIds(ViewCache& cache, IFolderView* folderView, const ShellFunctions& functions, const Stopwatch& clock) {
   ComRef<IShellItemArray> array;
   DWORD inViewOrder = 0;
   if (functions.idListOf &&
@@ -159,6 +159,7 @@ bool TakeItemIds(ViewCache& cache, IFolderView* folderView, const ShellFunctions
     CacheRenewal renewal(cache, inViewOrder);
     if (!renewal.Ok()) return false;
     for (DWORD i = 0; i < inViewOrder; ++i) {
+      if ((i & 1023) == 1023 && clock.Over(kAnswerBudgetUs)) return false;
       ComRef<IShellItem> item;
       ShellMemory id(functions.free);
       if (FAILED(array->GetItemAt(i, item.Put())) || !item || FAILED(functions.idListOf(item.Get(), id.Put<ITEMIDLIST>()))) {
@@ -180,6 +181,7 @@ bool TakeItemIds(ViewCache& cache, IFolderView* folderView, const ShellFunctions
   CacheRenewal renewal(cache, static_cast<std::uint32_t>(count));
   if (!renewal.Ok()) return false;
   for (int i = 0; i < count; ++i) {
+    if ((i & 1023) == 1023 && clock.Over(kAnswerBudgetUs)) return false;
     ShellMemory id(functions.free);
     renewal.Put(static_cast<std::uint32_t>(i), SUCCEEDED(folderView->Item(i, id.Put<ITEMID_CHILD>())) ? id.Get() : nullptr, i);
   }
@@ -352,7 +354,7 @@ bool SelectOne(ShellTarget& target, const CachedItem& item, std::uint32_t flags)
 
 }  // namespace
 
-void ServeShellRead(HWND window, const RequestFacts& facts, AnswerWriter& writer) {
+void ServeShellRead(HWND window, const RequestFacts& facts, AnswerWriter& writer, const Stopwatch& clock) {
   ShellTarget target;
   Status failure = Status::Failed;
   if (!Open(window, target, failure)) {
@@ -377,7 +379,11 @@ void ServeShellRead(HWND window, const RequestFacts& facts, AnswerWriter& writer
       ResetCache(*cache);
       cache->folderHash = folderHash;
     }
-    if (!TakeItemIds(*cache, target.folderView.Get(), target.functions)) {
+    if (writer.Stopped()) {
+      writer.Finish(Status::Stopped);
+      return;
+    }
+    if (!TakeItemIds(*cache, target.folderView.Get(), target.functions, clock)) {
       ResetCache(*cache);
       writer.Finish(Status::Failed);
       return;

@@ -12,11 +12,14 @@
 
 #include <windows.h>
 
+#include "tapline/AnswerClock.h"
 #include "tapline/ViewReadFormat.h"
 
 namespace tapline {
 
-void ServeShellRead(HWND window, const viewread::RequestFacts& facts, viewread::AnswerWriter& writer);
+// Fails once `clock` is past the answer budget while the items' IDs are taken.
+void ServeShellRead(HWND window, const viewread::RequestFacts& facts, viewread::AnswerWriter& writer,
+                    const Stopwatch& clock);
 void ServeShellChange(HWND window, const void* mapping, const viewread::RequestFacts& facts,
                       viewread::AnswerWriter& writer);
 

@@ -89,16 +89,6 @@ bool IsServed(DWORD processId) {
   return process && CreationTime(process.Get(), created) && tapline::IsServedProcess(*served, processId, created);
 }
 
-// For ClearEndedProcesses: false only when the process is known to be gone or replaced.
-bool ProcessStillRuns(std::uint32_t processId, std::uint64_t created, void*) {
-  UniqueKernelHandle process = OpenForQuery(processId);
-  if (!process) return GetLastError() == ERROR_ACCESS_DENIED;  // one we may not look at
-  std::uint64_t actual = 0;
-  DWORD exitCode = 0;
-  if (!CreationTime(process.Get(), actual) || actual != created) return false;
-  return !GetExitCodeProcess(process.Get(), &exitCode) || exitCode == STILL_ACTIVE;
-}
-
 // Call with the lock held.
 void Publish() {
   if (tapline::SharedBlock* block = tapline::UsableSharedBlock()) tapline::WriteConfig(*block, g_config);
@@ -107,6 +97,30 @@ void Publish() {
 void ClearOwner() {
   g_config.ownerWindow = 0;
   g_config.ownerProcessId = 0;
+  g_config.requestKeyLow = 0;
+  g_config.requestKeyHigh = 0;
+}
+
+// A key nobody else can guess, for the whole-view read requests of this hook: from the
+// system's random generator (advapi32's RtlGenRandom; this runs in Kanasift's process
+// only), mixed with the clock and the process in case that is missing. Never 0.
+std::uint64_t FreshRequestKey() {
+  using GenRandom = BOOLEAN(WINAPI*)(PVOID, ULONG);
+  std::uint64_t key = 0;
+  HMODULE advapi = GetModuleHandleA("advapi32.dll");
+  if (!advapi) advapi = LoadLibraryA("advapi32.dll");
+  if (advapi) {
+    auto generate = reinterpret_cast<GenRandom>(reinterpret_cast<void*>(GetProcAddress(advapi, "SystemFunction036")));
+    if (generate) generate(&key, sizeof(key));
+  }
+  LARGE_INTEGER counter;
+  QueryPerformanceCounter(&counter);
+  std::uint64_t mix = static_cast<std::uint64_t>(counter.QuadPart) ^ (static_cast<std::uint64_t>(GetCurrentProcessId()) << 32) ^
+                      reinterpret_cast<std::uintptr_t>(&counter);
+  mix ^= mix >> 31;
+  mix *= 0x9E3779B97F4A7C15ull;
+  key ^= mix;
+  return key != 0 ? key : 0x4B53465452454144ull;
 }
 
 }  // namespace
@@ -127,11 +141,14 @@ bool Tapline::setHook(HWND window) {
   for (int i = 0; i < 4; ++i) g_config.keyDownMessages[i] = RegisterWindowMessageA(kNames[i]);
   g_config.ownerWindow = reinterpret_cast<std::uintptr_t>(window);
   g_config.ownerProcessId = processId;
+  const std::uint64_t key = FreshRequestKey();
+  g_config.requestKeyLow = static_cast<std::uint32_t>(key);
+  g_config.requestKeyHigh = static_cast<std::uint32_t>(key >> 32);
   // Characters left over from an earlier run belong to nobody now, and so do the
   // entries of processes that ended without unloading the library.
   tapline::DiscardReady(block->queue);
   if (tapline::ServedBlock* served = tapline::UsableServedBlock()) {
-    tapline::ClearEndedProcesses(*served, ProcessStillRuns, nullptr);
+    tapline::ClearEndedProcesses(*served, tapline::ProcessStillRuns, nullptr);
   }
   tapline::WriteConfig(*block, g_config);
   g_hook.Reset(SetWindowsHookExA(WH_KEYBOARD, tapline::KeyboardHookProc, tapline::DllModule(), 0));
@@ -251,7 +268,7 @@ int Tapline::getInputs(HWND* view, unsigned char* chars, std::uint32_t* ticks) {
   if (count > 0) *view = reinterpret_cast<HWND>(static_cast<std::uintptr_t>(batchView));
   // The event coalesces signals: make sure the rest is fetched too.
   if (tapline::HasReadyKeystroke(block->queue)) {
-    if (HANDLE event = tapline::InputEvent()) SetEvent(event);
+    if (UniqueKernelHandle event = tapline::OpenInputEvent()) SetEvent(event.Get());
   }
   return count;
 }
@@ -273,6 +290,11 @@ bool Tapline::prepareViewRead(HWND view) {
   slot.threadId = threadId;
   slot.processId = processId;
   return true;
+}
+
+std::uint64_t Tapline::viewReadKey() {
+  SharedLock lock;
+  return static_cast<std::uint64_t>(g_config.requestKeyLow) | (static_cast<std::uint64_t>(g_config.requestKeyHigh) << 32);
 }
 
 void Tapline::forgetViewRead(HWND view) {

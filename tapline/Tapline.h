@@ -85,6 +85,10 @@ class TAPLINE_API Tapline {
   // Removes the message hook from the view's thread (a request was not answered although
   // the thread took messages); the next prepareViewRead sets it again.
   static void forgetViewRead(HWND view);
+  // The key every read request must carry (viewread::RequestHeader): drawn afresh by each
+  // setHook and published with the configuration, so that the library serves only the
+  // process that owns the hook. 0 while no hook is set.
+  static std::uint64_t viewReadKey();
 
   // Announces a key that the caller is about to inject with SendInput (dwExtraInfo =
   // kInjectedKeyMarker): the first key-down of that virtual key that a hook sees within a

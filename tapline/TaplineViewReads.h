@@ -9,4 +9,5 @@ class TaplineViewReads : public ViewReadService {
  public:
   bool Prepare(HWND view) override { return Tapline::prepareViewRead(view); }
   void Forget(HWND view) override { Tapline::forgetViewRead(view); }
+  std::uint64_t RequestKey() override { return Tapline::viewReadKey(); }
 };

@@ -70,7 +70,7 @@ bool ObjectName(char* out, std::size_t size, std::uint32_t requesterProcessId, s
 }
 
 void WriteRequest(void* mapping, std::uint32_t capacity, std::uint32_t requestId, std::uint32_t requesterProcessId,
-                  ReadKind kind, std::uint64_t view) {
+                  ReadKind kind, std::uint64_t view, std::uint64_t key) {
   RequestHeader& header = HeaderAt(mapping);
   std::memset(&header, 0, sizeof(header));
   header.magic = kRequestMagic;
@@ -82,22 +82,25 @@ void WriteRequest(void* mapping, std::uint32_t capacity, std::uint32_t requestId
   header.viewLow = Low(view);
   header.viewHigh = High(view);
   header.capacity = capacity;
+  header.keyLow = Low(key);
+  header.keyHigh = High(key);
   header.status = static_cast<std::uint32_t>(Status::Pending);
 }
 
 bool CheckRequest(const void* mapping, std::size_t mappedSize, std::uint32_t requestId,
-                  std::uint32_t requesterProcessId, std::uint64_t view, RequestFacts& facts) {
-  if (!mapping || mappedSize < sizeof(RequestHeader)) return false;
+                  std::uint32_t requesterProcessId, std::uint64_t view, std::uint64_t key, RequestFacts& facts) {
+  if (!mapping || mappedSize < sizeof(RequestHeader) || key == 0) return false;
   const RequestHeader& header = *static_cast<const RequestHeader*>(mapping);
   if (Load(header.magic) != kRequestMagic || Load(header.version) != kFormatVersion ||
       Load(header.headerSize) != sizeof(RequestHeader)) {
     return false;
   }
+  if (Join(Load(header.keyLow), Load(header.keyHigh)) != key) return false;
   if (Load(header.requestId) != requestId || Load(header.requesterProcessId) != requesterProcessId) return false;
   if (Join(Load(header.viewLow), Load(header.viewHigh)) != view) return false;
   if (Load(header.status) != static_cast<std::uint32_t>(Status::Pending)) return false;
   std::uint32_t kind = Load(header.kind);
-  if (kind < static_cast<std::uint32_t>(ReadKind::List) || kind > static_cast<std::uint32_t>(ReadKind::ShellChange)) {
+  if (kind < static_cast<std::uint32_t>(ReadKind::List) || kind > static_cast<std::uint32_t>(ReadKind::TreeSelect)) {
     return false;
   }
   std::uint32_t capacity = Load(header.capacity);
@@ -231,6 +234,11 @@ void AnswerWriter::Publish() {
   }
 }
 
+bool AnswerWriter::Stopped() {
+  if (!stopped_ && (__atomic_load_n(&HeaderAt(base_).control, __ATOMIC_ACQUIRE) & kControlStop)) stopped_ = true;
+  return stopped_;
+}
+
 void AnswerWriter::Finish(std::uint32_t itemCount) {
   if (!overflowed_ && !stopped_) Publish();
   RequestHeader& header = HeaderAt(base_);
@@ -314,7 +322,7 @@ bool ReadAnswer(const RequestHeader& header, std::uint32_t capacity, AnswerSumma
   if (summary.publishedBytes > room || summary.publishedRecords > summary.publishedBytes / sizeof(RecordHead)) {
     return false;
   }
-  if (summary.selectedCount > summary.itemCount) return false;
+  if (summary.itemCount > kMaxItems || summary.selectedCount > summary.itemCount) return false;
   return summary.firstSelected == kNoItem || summary.firstSelected < summary.itemCount;
 }
 
@@ -373,6 +381,38 @@ ChangeOperation OperationAt(const void* mapping, std::uint32_t i) {
   operation.position = Load(words[0]);
   operation.flags = Load(words[1]) & kSelectKnownBits;
   return operation;
+}
+
+bool WriteTreeSelect(void* mapping, std::uint32_t capacity, std::uint64_t item, bool hasText, const char* text,
+                     std::uint32_t length) {
+  if (capacity < kTreeSelectBytes || length > kNameMax || (length > 0 && !text)) return false;
+  TreeSelectArgs args;
+  std::memset(&args, 0, sizeof(args));
+  args.itemLow = Low(item);
+  args.itemHigh = High(item);
+  args.hasText = hasText ? 1 : 0;
+  args.textLength = hasText ? length : 0;
+  if (args.textLength > 0) std::memcpy(args.text, text, args.textLength);
+  std::memcpy(static_cast<std::uint8_t*>(mapping) + sizeof(RequestHeader), &args, sizeof(args));
+  return true;
+}
+
+bool ReadTreeSelect(const void* mapping, const RequestFacts& facts, TreeSelectArgs& args) {
+  if (facts.kind != ReadKind::TreeSelect || facts.capacity < kTreeSelectBytes) return false;
+  const auto* base = static_cast<const std::uint8_t*>(mapping) + sizeof(RequestHeader);
+  const auto* words = reinterpret_cast<const std::uint32_t*>(base);
+  args.itemLow = Load(words[0]);
+  args.itemHigh = Load(words[1]);
+  args.textLength = Load(words[2]);
+  args.hasText = Load(words[3]) != 0 ? 1 : 0;
+  if (args.textLength > kNameMax || (!args.hasText && args.textLength != 0)) return false;
+  // A copy: the requester's memory may change while the library compares.
+  for (std::uint32_t i = 0; i < args.textLength; ++i) {
+    args.text[i] = __atomic_load_n(reinterpret_cast<const char*>(base + offsetof(TreeSelectArgs, text)) + i,
+                                   __ATOMIC_RELAXED);
+  }
+  args.text[args.textLength] = '\0';
+  return true;
 }
 
 bool NextRecord(const std::uint8_t* data, std::size_t size, std::size_t& offset, Record& record) {

@@ -46,7 +46,7 @@
 namespace viewread {
 
 constexpr std::uint32_t kRequestMagic = 0x5256534B;  // "KSVR"
-constexpr std::uint32_t kFormatVersion = 2;
+constexpr std::uint32_t kFormatVersion = 3;
 
 // A view cuts a name at 259 bytes; its text buffer holds 260 with the NUL.
 constexpr std::uint32_t kTextBufferBytes = 260;
@@ -54,6 +54,10 @@ constexpr std::uint32_t kNameMax = kTextBufferBytes - 1;
 
 // The list-view state bits an answer carries: focused, selected, state image.
 constexpr std::uint32_t kListStateMask = 0xF003;
+
+// The most items one answer may hold: a view beyond is read item by item, and an answer
+// that claims more is not believed.
+constexpr std::uint32_t kMaxItems = 1u << 20;
 
 // The largest mapping either side will use for one answer (about 200,000 names).
 constexpr std::uint32_t kMaxCapacity = 64u << 20;
@@ -66,6 +70,7 @@ enum class ReadKind : std::uint32_t {
   Tree = 2,         // the visible items of a tree view, in display order from the first root
   Shell = 3,        // every item of the shell view that holds the window, in the view's order
   ShellChange = 4,  // select items of that shell view (arguments behind the header)
+  TreeSelect = 5,   // make a tree item the caret, if it is still there with its name (arguments behind the header)
 };
 
 enum class Status : std::uint32_t {
@@ -133,8 +138,13 @@ struct RequestHeader {
   std::uint32_t rectRight;
   std::uint32_t rectBottom;
   std::uint32_t namesRead;  // shell: display names the library read through the shell (all parts)
+  // Written by Kanasift: the key of this run of Kanasift, which the library compares
+  // with the one in the configuration (tapline/SharedLayout.h) before it does anything.
+  std::uint32_t keyLow;
+  std::uint32_t keyHigh;
+  std::uint32_t reserved[2];
 };
-static_assert(sizeof(RequestHeader) == 128, "the header is 32 words in every process");
+static_assert(sizeof(RequestHeader) == 144, "the header is 36 words in every process");
 
 // The arguments of a ShellChange request: this head, then `count` operations, carried
 // out in order. Each names an item by its place in the answer of `generation`.
@@ -149,6 +159,19 @@ struct ChangeOperation {
   std::uint32_t flags;  // kSelect* bits
 };
 static_assert(sizeof(ChangeHead) == 16 && sizeof(ChangeOperation) == 8, "plain words");
+
+// The argument of a TreeSelect request: the item as the answer named it, with its name
+// as it was read then. The library selects it only while it is still a visible item of
+// the tree with that very name: a handle of an item that was deleted since (or, reused,
+// now names another) never reaches the tree view.
+struct TreeSelectArgs {
+  std::uint32_t itemLow;
+  std::uint32_t itemHigh;
+  std::uint32_t textLength;  // at most kNameMax
+  std::uint32_t hasText;
+  char text[260];
+};
+static_assert(sizeof(TreeSelectArgs) == 276, "plain words and bytes");
 
 // Operation bits, with the values of the shell's own SVSI_ flags.
 constexpr std::uint32_t kSelectDeselect = 0x0;
@@ -180,7 +203,7 @@ bool ObjectName(char* out, std::size_t size, std::uint32_t requesterProcessId, s
 
 // Kanasift: fills a fresh request header (the rest of the header zero).
 void WriteRequest(void* mapping, std::uint32_t capacity, std::uint32_t requestId, std::uint32_t requesterProcessId,
-                  ReadKind kind, std::uint64_t view);
+                  ReadKind kind, std::uint64_t view, std::uint64_t key);
 
 // The library: what it may rely on once a request passed the checks.
 struct RequestFacts {
@@ -193,13 +216,13 @@ struct RequestFacts {
 };
 
 // True when the mapping holds a pending request of this format for exactly this request
-// number, requester and view, whose capacity fits the header and the mapped size. Every
-// field is read once, so a request changed meanwhile cannot pass one check and then
-// hand over another value. A shell read may be pending again after Yielded: its
-// published records must then hold together within the capacity (they are taken as
-// the place to go on from); any other request must have none.
+// number, requester, view and key (0 never passes), whose capacity fits the header and
+// the mapped size. Every field is read once, so a request changed meanwhile cannot pass
+// one check and then hand over another value. A shell read may be pending again after
+// Yielded: its published records must then hold together within the capacity (they are
+// taken as the place to go on from); any other request must have none.
 bool CheckRequest(const void* mapping, std::size_t mappedSize, std::uint32_t requestId,
-                  std::uint32_t requesterProcessId, std::uint64_t view, RequestFacts& facts);
+                  std::uint32_t requesterProcessId, std::uint64_t view, std::uint64_t key, RequestFacts& facts);
 
 // The library: writes an answer. The summary first, then the records one by one behind
 // the header, never beyond the capacity; once a record does not fit nothing more is
@@ -225,7 +248,9 @@ class AnswerWriter {
   void Finish(Status status);
 
   bool Overflowed() const { return overflowed_; }
-  bool Stopped() const { return stopped_; }
+  // Kanasift asked for no more: looked at afresh on every call, also once the answer no
+  // longer fits, so that a read nobody waits for ends at its next item.
+  bool Stopped();
 
   // Records are published in groups of this many.
   static constexpr std::uint32_t kPublishEvery = 64;
@@ -319,6 +344,16 @@ bool ReadChange(const void* mapping, const RequestFacts& facts, ChangeHead& head
 ChangeOperation OperationAt(const void* mapping, std::uint32_t i);
 // The bytes a ShellChange request of `count` operations needs, header included.
 std::uint32_t ChangeBytes(std::uint32_t count);
+
+// Kanasift: writes the argument of a TreeSelect request behind the header; false when
+// it does not fit the capacity.
+bool WriteTreeSelect(void* mapping, std::uint32_t capacity, std::uint64_t item, bool hasText, const char* text,
+                     std::uint32_t length);
+// The library: the argument of a checked TreeSelect request, copied out of the mapping;
+// false when it does not fit the capacity or names a longer text than a view holds.
+bool ReadTreeSelect(const void* mapping, const RequestFacts& facts, TreeSelectArgs& args);
+// The bytes a TreeSelect request needs, header included.
+constexpr std::uint32_t kTreeSelectBytes = sizeof(RequestHeader) + sizeof(TreeSelectArgs);
 
 struct Record {
   std::uint64_t item = 0;

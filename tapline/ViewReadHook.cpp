@@ -4,10 +4,14 @@
 
 #include <atomic>
 #include <cstdint>
+#include <cstring>
 
+#include "platform/OwnObjects.h"
 #include "platform/Win32Handles.h"
+#include "tapline/AnswerClock.h"
 #include "tapline/ClassList.h"
 #include "tapline/DllState.h"
+#include "tapline/ServeShare.h"
 #include "tapline/ShellViewServe.h"
 #include "tapline/TaplineTypes.h"
 #include "tapline/ViewReadFormat.h"
@@ -23,9 +27,13 @@ using viewread::kTextBufferBytes;
 constexpr int kClassNameBytes = 256;
 // A list beyond this is left to the reader that goes item by item: one answer would
 // keep the view's thread busy for too long.
-constexpr LRESULT kMaxListItems = 1 << 20;
+constexpr LRESULT kMaxListItems = viewread::kMaxItems;
+// A name takes at most this much room in an answer (for the rest of a list not read).
+constexpr std::uint64_t kLargestRecord = sizeof(viewread::RecordHead) + viewread::kNameMax;
 
 std::atomic<UINT> g_readMessage{0};
+// The share of this process's view threads that answers may take (ServeShare.h).
+viewread::ServeShare g_share;
 
 bool IsAnsiLeadByte(unsigned char byte) { return IsDBCSLeadByte(byte) != FALSE; }
 
@@ -49,8 +57,10 @@ std::uint32_t ShownNameLength(const char* shown, const char* buffer) {
 
 // Every item in index order: the text as LVM_GETITEMA gives it, and the state bits the
 // walks look at, in one message per item. The counts and the first selected item go
-// ahead of the records.
-void ReadList(HWND view, AnswerWriter& writer) {
+// ahead of the records. Ends when Kanasift asks it to, and when its time is up: then the
+// rest of a list that no longer fits is counted at its largest, else the answer fails
+// and Kanasift reads the rest item by item.
+void ReadList(HWND view, AnswerWriter& writer, const Stopwatch& clock) {
   LRESULT count = SendMessageA(view, LVM_GETITEMCOUNT, 0, 0);
   if (count < 0) count = 0;
   if (count > kMaxListItems) {
@@ -65,7 +75,16 @@ void ReadList(HWND view, AnswerWriter& writer) {
   writer.Begin(static_cast<std::uint32_t>(count), static_cast<std::uint32_t>(selected),
                first < 0 ? viewread::kNoItem : static_cast<std::uint32_t>(first), 0, 0, 0);
   char text[kTextBufferBytes];
-  for (int i = 0; i < static_cast<int>(count) && !writer.Stopped(); ++i) {
+  int i = 0;
+  for (; i < static_cast<int>(count) && !writer.Stopped(); ++i) {
+    if (clock.Over(kAnswerBudgetUs)) {
+      if (!writer.Overflowed()) {
+        writer.Finish(viewread::Status::Failed);
+        return;
+      }
+      writer.CountMore(static_cast<std::uint64_t>(count - i) * kLargestRecord);
+      break;
+    }
     LVITEMA item = {};
     item.mask = LVIF_TEXT | LVIF_STATE;
     item.iItem = i;
@@ -86,8 +105,9 @@ HTREEITEM TreeNext(HWND view, WPARAM relation, HTREEITEM item) {
 }
 
 // The visible items from the first root item on, in display order. A tree never has
-// more visible items than items: one that seems to is not walked to its end.
-void ReadTree(HWND view, AnswerWriter& writer) {
+// more visible items than items: one that seems to is not walked to its end. Ends when
+// Kanasift asks it to; fails when its time is up.
+void ReadTree(HWND view, AnswerWriter& writer, const Stopwatch& clock) {
   HTREEITEM root = TreeNext(view, TVGN_ROOT, nullptr);
   HTREEITEM caret = TreeNext(view, TVGN_CARET, nullptr);
   HTREEITEM last = TreeNext(view, TVGN_LASTVISIBLE, nullptr);
@@ -96,7 +116,7 @@ void ReadTree(HWND view, AnswerWriter& writer) {
   std::uint64_t visible = 0;
   char text[kTextBufferBytes];
   for (HTREEITEM item = root; item && !writer.Stopped(); item = TreeNext(view, TVGN_NEXTVISIBLE, item)) {
-    if (visible >= total || visible >= static_cast<std::uint64_t>(kMaxListItems)) {
+    if (visible >= total || visible >= static_cast<std::uint64_t>(kMaxListItems) || clock.Over(kAnswerBudgetUs)) {
       writer.Finish(viewread::Status::Failed);
       return;
     }
@@ -115,6 +135,47 @@ void ReadTree(HWND view, AnswerWriter& writer) {
   writer.Finish(static_cast<std::uint32_t>(visible));
 }
 
+// Makes the item the caret while it is still a visible item of the tree with the name it
+// had when Kanasift read it: a handle from an older answer never reaches the tree view
+// unless the tree itself hands it out again, with that name.
+void SelectTreeItem(HWND view, const void* mapping, const viewread::RequestFacts& facts, AnswerWriter& writer,
+                    const Stopwatch& clock) {
+  viewread::TreeSelectArgs wanted;
+  if (!viewread::ReadTreeSelect(mapping, facts, wanted)) {
+    writer.Finish(viewread::Status::Failed);
+    return;
+  }
+  const std::uint64_t handle = static_cast<std::uint64_t>(wanted.itemLow) | (static_cast<std::uint64_t>(wanted.itemHigh) << 32);
+  const std::uint64_t total = static_cast<std::uint64_t>(static_cast<std::uintptr_t>(SendMessageA(view, TVM_GETCOUNT, 0, 0)));
+  std::uint64_t visible = 0;
+  HTREEITEM item = TreeNext(view, TVGN_ROOT, nullptr);
+  for (; item && HandleValue(item) != handle; item = TreeNext(view, TVGN_NEXTVISIBLE, item)) {
+    if (++visible >= total || visible >= static_cast<std::uint64_t>(kMaxListItems) || clock.Over(kAnswerBudgetUs) ||
+        writer.Stopped()) {
+      writer.Finish(viewread::Status::Failed);
+      return;
+    }
+  }
+  char text[kTextBufferBytes];
+  TVITEMEXA record = {};
+  record.mask = TVIF_TEXT | TVIF_HANDLE;
+  record.hItem = item;
+  record.pszText = text;
+  record.cchTextMax = static_cast<int>(kTextBufferBytes);
+  text[0] = '\0';
+  const bool read = item && SendMessageA(view, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&record)) != FALSE;
+  const char* shown = read ? record.pszText : nullptr;
+  const std::uint32_t length = read && shown != LPSTR_TEXTCALLBACKA ? ShownNameLength(shown, text) : 0;
+  const bool same = item && read == (wanted.hasText != 0) && length == wanted.textLength &&
+                    (length == 0 || std::memcmp(shown, wanted.text, length) == 0);
+  if (!same) {
+    writer.Finish(viewread::Status::Refused);  // gone, or now another item
+    return;
+  }
+  SendMessageA(view, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(item));
+  writer.FinishChange(false, 0, 0, 0, 0);  // a complete answer of a change: no rectangle
+}
+
 void SetEventOf(void* event) { SetEvent(static_cast<HANDLE>(event)); }
 
 // The request asks for the kind of view the window is by the configured classes.
@@ -123,6 +184,7 @@ bool IsViewOfKind(HWND view, const Config& config, ReadKind kind) {
   if (!GetClassNameA(view, className, kClassNameBytes)) return false;
   switch (kind) {
     case ReadKind::Tree:
+    case ReadKind::TreeSelect:
       return classlist::Contains(className, config.treeClasses);
     case ReadKind::Shell:
     case ReadKind::ShellChange:
@@ -133,9 +195,13 @@ bool IsViewOfKind(HWND view, const Config& config, ReadKind kind) {
   return classlist::Contains(className, config.listClasses);
 }
 
-// Reads the view into the requester's mapping and sets its event. A request that does
-// not come from the process that owns the keyboard hook, names no existing mapping or
-// fails a check is left alone without an answer.
+// Reads the view into the requester's mapping and sets its event. A request is served
+// only when it comes from the process that owns the keyboard hook, carries the key that
+// process published with its configuration, and names a mapping and an event that the
+// requester made with Kanasift's security (platform/OwnObjects.h), the mapping backed by
+// the paging file (a file-backed one could fault or block here). Anything else is left
+// alone without an answer. While answers have taken their share of the thread
+// (ServeShare.h), requests are answered Refused at once.
 void Serve(const MSG& message) {
   HWND view = message.hwnd;
   if (!view || GetWindowThreadProcessId(view, nullptr) != GetCurrentThreadId()) return;
@@ -144,34 +210,44 @@ void Serve(const MSG& message) {
   if (!block || !ReadConfig(*block, config)) return;
   const auto requester = static_cast<std::uint32_t>(message.lParam);
   const auto requestId = static_cast<std::uint32_t>(message.wParam);
-  if (config.ownerProcessId == 0 || requester != config.ownerProcessId) return;
+  const std::uint64_t key =
+      static_cast<std::uint64_t>(config.requestKeyLow) | (static_cast<std::uint64_t>(config.requestKeyHigh) << 32);
+  if (config.ownerProcessId == 0 || requester != config.ownerProcessId || key == 0) return;
 
+  Stopwatch clock;
+  const bool mayServe = g_share.MayServe(GetTickCount());
   char name[viewread::kObjectNameBytes];
   if (!viewread::ObjectName(name, sizeof(name), requester, requestId, true)) return;
-  UniqueKernelHandle event(OpenEventA(EVENT_MODIFY_STATE, FALSE, name));
+  UniqueKernelHandle event(ownobj::OpenOwnEvent(name, EVENT_MODIFY_STATE));
   if (!event || !viewread::ObjectName(name, sizeof(name), requester, requestId, false)) return;
   {
-    UniqueKernelHandle mapping(OpenFileMappingA(FILE_MAP_READ | FILE_MAP_WRITE, FALSE, name));
-    if (!mapping) return;
+    UniqueKernelHandle mapping(ownobj::OpenOwnMapping(name, FILE_MAP_READ | FILE_MAP_WRITE));
+    std::uint64_t sectionSize = 0;
+    if (!mapping || !ownobj::IsPagefileSection(mapping.Get(), sectionSize)) return;
     UniqueMappedView memory(MapViewOfFile(mapping.Get(), FILE_MAP_READ | FILE_MAP_WRITE, 0, 0, 0));
     if (!memory) return;
     MEMORY_BASIC_INFORMATION info;
-    const SIZE_T mapped = VirtualQuery(memory.Get(), &info, sizeof(info)) ? info.RegionSize : 0;
+    SIZE_T mapped = VirtualQuery(memory.Get(), &info, sizeof(info)) ? info.RegionSize : 0;
+    if (mapped > sectionSize) mapped = static_cast<SIZE_T>(sectionSize);
     viewread::RequestFacts facts;
-    if (!viewread::CheckRequest(memory.Get(), mapped, requestId, requester, HandleValue(view), facts)) return;
+    if (!viewread::CheckRequest(memory.Get(), mapped, requestId, requester, HandleValue(view), key, facts)) return;
     AnswerWriter writer(memory.Get(), facts, SetEventOf, event.Get());
-    if (!IsViewOfKind(view, config, facts.kind)) {
+    if (!mayServe || !IsViewOfKind(view, config, facts.kind)) {
       writer.Finish(viewread::Status::Refused);
     } else if (facts.kind == ReadKind::Tree) {
-      ReadTree(view, writer);
+      ReadTree(view, writer, clock);
+    } else if (facts.kind == ReadKind::TreeSelect) {
+      SelectTreeItem(view, memory.Get(), facts, writer, clock);
     } else if (facts.kind == ReadKind::Shell) {
-      ServeShellRead(view, facts, writer);
+      ServeShellRead(view, facts, writer, clock);
     } else if (facts.kind == ReadKind::ShellChange) {
       ServeShellChange(view, memory.Get(), facts, writer);
     } else {
-      ReadList(view, writer);
+      ReadList(view, writer, clock);
     }
   }  // The mapping is closed before the requester is told the answer is complete.
+  const LONGLONG elapsed = clock.Microseconds();
+  g_share.Charge(elapsed > 0xFFFFFFFF ? 0xFFFFFFFFu : static_cast<std::uint32_t>(elapsed < 0 ? 0 : elapsed));
   SetEvent(event.Get());
 }
 

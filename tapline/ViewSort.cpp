@@ -222,6 +222,11 @@ class Sorter {
 
 }  // namespace
 
+// The most items a sort takes on: 48 bytes of the process heap each, so at most 48 MiB
+// in the view's process, for a moment (the batch reader's bound too). A longer list is
+// left as it is, with a beep.
+constexpr int kMaxSortItems = 1 << 20;
+
 void SortListView(HWND view, SortKind kind, const std::uint16_t* nisHeader) {
   if (GetWindowLongPtrW(view, GWL_STYLE) & LVS_OWNERDATA) {
     MessageBeep(0);
@@ -234,6 +239,10 @@ void SortListView(HWND view, SortKind kind, const std::uint16_t* nisHeader) {
   }
   int count = static_cast<int>(SendMessageW(view, LVM_GETITEMCOUNT, 0, 0));
   if (count < 2) return;
+  if (count > kMaxSortItems) {
+    MessageBeep(0);
+    return;
+  }
   auto size = static_cast<std::size_t>(count);
   HeapArray<SortKey> keys(size);
   HeapArray<std::uint32_t> order(size);

@@ -132,7 +132,7 @@ class BatchList final : public ListView {
 
   // Every item ends deselected, as after LVM_SETITEMSTATE with index -1: with few items
   // selected, one message each for them instead of one that makes the view go through
-  // all its items.
+  // all its items, and one more that asks the view whether any is still selected.
   void SendPendingDeselect() {
     if (!pending_.deselect) return;
     pending_.deselect = false;
@@ -157,6 +157,9 @@ class BatchList final : public ListView {
       remote_->SetItemState(index, 0, kLvisSelected);
       if (remote_->Lost()) return;
     }
+    // The indices are the answer's: if the view changed since (a folder refreshed, a
+    // selection made meanwhile), they were other items. The view's own count tells.
+    if (remote_->SelectedCount() != 0 && !remote_->Lost()) remote_->SetItemState(kAllItems, 0, kLvisSelected);
   }
 
   // A deselection of every item held back, with what the answer said when it was asked for.
@@ -177,7 +180,7 @@ class BatchList final : public ListView {
 class BatchTree final : public TreeView {
  public:
   BatchTree(HWND view, std::unique_ptr<TreeView> remote, BatchViewProvider& provider)
-      : remote_(std::move(remote)), provider_(provider), reading_(view, ReadKind::Tree, provider) {}
+      : view_(view), remote_(std::move(remote)), provider_(provider), reading_(view, ReadKind::Tree, provider) {}
 
   TreeItem NextItem(TreeRelation relation, TreeItem item) override {
     Source source = reading_.Use();
@@ -208,9 +211,32 @@ class BatchTree final : public TreeView {
 
   bool Select(TreeItem item) override {
     if (Lost()) return false;
+    std::size_t at = 0;
+    const bool fromAnswer = reading_.Use() == Source::Snapshot && Find(item, at);
+    std::string text;
+    const bool hasText = fromAnswer && reading_.Items().Text(at, text);
     reading_.Stop();
     selected_ = true;  // the caret moved, and with it perhaps what is visible
-    return remote_->Select(item);
+    if (!fromAnswer) return remote_->Select(item);
+    // The handle is the answer's: the tree may have deleted that item since, and a
+    // handle the tree view never handed out again must not reach it. The library finds
+    // it among the tree's visible items, with the name it had, before it selects it.
+    ViewRead select(view_, ReadKind::TreeSelect, provider_.RequestKey(), provider_.Waits());
+    ++provider_.MutableCounters().treeSelects;
+    switch (select.SelectTreeItem(item, hasText, text)) {
+      case ReadOutcome::Read:
+        return true;
+      case ReadOutcome::NoAnswer:
+        lost_ = true;
+        ++provider_.MutableCounters().lost;
+        return false;
+      case ReadOutcome::TooSmall:
+      case ReadOutcome::Refused:
+      case ReadOutcome::Ignored:
+        break;
+    }
+    refused_ = item;  // gone or changed: no caret, and no rectangle for it
+    return false;
   }
 
   bool OpenRecord() override { return !Lost() && remote_->OpenRecord(); }
@@ -226,10 +252,10 @@ class BatchTree final : public TreeView {
 
   bool LabelRect(TreeItem item, ItemRect& rect) override {
     reading_.Stop();
-    return !Lost() && remote_->LabelRect(item, rect);
+    return !Lost() && item != refused_ && remote_->LabelRect(item, rect);
   }
 
-  bool Lost() const override { return reading_.IsLost() || remote_->Lost(); }
+  bool Lost() const override { return lost_ || reading_.IsLost() || remote_->Lost(); }
 
  private:
   // The item's place in display order, waiting for more of the answer while it has not
@@ -253,6 +279,7 @@ class BatchTree final : public TreeView {
     }
   }
 
+  HWND view_;
   std::unique_ptr<TreeView> remote_;
   BatchViewProvider& provider_;
   Reading reading_;
@@ -260,6 +287,8 @@ class BatchTree final : public TreeView {
   std::size_t indexed_ = 0;
   unsigned generation_ = 0;
   bool selected_ = false;
+  bool lost_ = false;         // the view did not answer the selection
+  TreeItem refused_ = 0;      // an answer's item the tree no longer holds as it was
 };
 
 }  // namespace
@@ -330,7 +359,7 @@ std::unique_ptr<ViewRead> BatchViewProvider::StartRead(HWND view, ReadKind kind,
     ++counters_.notServed;
     return nullptr;
   }
-  auto read = std::make_unique<ViewRead>(view, kind, waits_);
+  auto read = std::make_unique<ViewRead>(view, kind, RequestKey(), waits_);
   ++counters_.requests;
   switch (read->Begin(CapacityFor(view))) {
     case ReadOutcome::Read:
@@ -364,7 +393,7 @@ std::unique_ptr<ViewRead> BatchViewProvider::ReadAgain(HWND view, ReadKind kind,
   // Room for items added meanwhile.
   const auto capacity = static_cast<std::uint32_t>(
       std::min<std::uint64_t>(static_cast<std::uint64_t>(needed) + needed / 8 + 65536, viewread::kMaxCapacity));
-  auto read = std::make_unique<ViewRead>(view, kind, waits_);
+  auto read = std::make_unique<ViewRead>(view, kind, RequestKey(), waits_);
   ++counters_.requests;
   switch (read->Begin(capacity)) {
     case ReadOutcome::Read:

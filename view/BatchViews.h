@@ -42,6 +42,8 @@ class ViewReadService {
   virtual bool Prepare(HWND view) = 0;
   // The view's thread ignored a request: drop what Prepare set up there.
   virtual void Forget(HWND view) = 0;
+  // The key requests carry (Tapline::viewReadKey).
+  virtual std::uint64_t RequestKey() = 0;
 };
 
 class BatchViewProvider : public ViewProvider {
@@ -71,6 +73,7 @@ class BatchViewProvider : public ViewProvider {
   // ended by an empty entry, as Tapline::tssToNss makes them.
   void SetShellViewClasses(const std::string& shellClasses, const std::string& listClasses);
   const ReadWaits& Waits() const { return waits_; }
+  std::uint64_t RequestKey() { return service_ ? service_->RequestKey() : 0; }
 
   const BatchCounters& Counters() const { return counters_; }
   BatchCounters& MutableCounters() { return counters_; }

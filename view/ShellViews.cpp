@@ -198,7 +198,7 @@ class ShellList final : public ListView {
 
   ReadOutcome Send(std::uint32_t folderFlagsMask, std::uint32_t folderFlags,
                    const std::vector<ChangeOperation>& operations) {
-    ViewRead change(view_, ReadKind::ShellChange, provider_.Waits());
+    ViewRead change(view_, ReadKind::ShellChange, provider_.RequestKey(), provider_.Waits());
     ReadOutcome outcome = change.Change(reading_.Items().generation, folderFlagsMask, folderFlags, operations);
     if (outcome == ReadOutcome::NoAnswer) lost_ = true;
     if (outcome == ReadOutcome::Read) haveRect_ = change.ChangedRect(rect_);

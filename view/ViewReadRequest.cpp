@@ -4,6 +4,9 @@
 #include <atomic>
 #include <cstring>
 
+#include <commctrl.h>
+
+#include "platform/OwnObjects.h"
 #include "platform/Win32Handles.h"
 #include "tapline/TaplineTypes.h"
 
@@ -43,10 +46,13 @@ std::uint32_t NextReadRequestId() {
   return next.fetch_add(1, std::memory_order_relaxed);
 }
 
-ViewRead::ViewRead(HWND view, ReadKind kind, const ReadWaits& waits) : view_(view), kind_(kind), waits_(waits) {}
+ViewRead::ViewRead(HWND view, ReadKind kind, std::uint64_t key, const ReadWaits& waits)
+    : view_(view), kind_(kind), key_(key), waits_(waits) {}
 
 ReadOutcome ViewRead::Begin(std::uint32_t capacity) {
-  ReadOutcome posted = Post(capacity, nullptr, 0, 0, 0);
+  ReadOutcome made = Make(capacity);
+  if (made != ReadOutcome::Read) return made;
+  ReadOutcome posted = Send();
   if (posted != ReadOutcome::Read) return posted;
   for (;;) {
     ReadOutcome taken = Take();
@@ -59,9 +65,31 @@ ReadOutcome ViewRead::Begin(std::uint32_t capacity) {
 ReadOutcome ViewRead::Change(std::uint32_t generation, std::uint32_t folderFlagsMask, std::uint32_t folderFlags,
                              const std::vector<viewread::ChangeOperation>& operations) {
   if (operations.size() > viewread::kMaxChangeOperations) return ReadOutcome::Refused;
-  const std::uint32_t capacity = viewread::ChangeBytes(static_cast<std::uint32_t>(operations.size()));
-  ReadOutcome posted = Post(capacity, &operations, generation, folderFlagsMask, folderFlags);
-  if (posted != ReadOutcome::Read) return posted;
+  const auto count = static_cast<std::uint32_t>(operations.size());
+  const std::uint32_t capacity = viewread::ChangeBytes(count);
+  ReadOutcome made = Make(capacity);
+  if (made != ReadOutcome::Read) return made;
+  if (!viewread::WriteChange(memory_.Get(), capacity, generation, folderFlagsMask, folderFlags, operations.data(),
+                             count)) {
+    return ReadOutcome::Refused;
+  }
+  ReadOutcome posted = Send();
+  return posted == ReadOutcome::Read ? WaitUntilDone() : posted;
+}
+
+ReadOutcome ViewRead::SelectTreeItem(TreeItem item, bool hasText, const std::string& text) {
+  if (text.size() > viewread::kNameMax) return ReadOutcome::Refused;
+  ReadOutcome made = Make(viewread::kTreeSelectBytes);
+  if (made != ReadOutcome::Read) return made;
+  if (!viewread::WriteTreeSelect(memory_.Get(), viewread::kTreeSelectBytes, item, hasText, text.data(),
+                                 static_cast<std::uint32_t>(text.size()))) {
+    return ReadOutcome::Refused;
+  }
+  ReadOutcome posted = Send();
+  return posted == ReadOutcome::Read ? WaitUntilDone() : posted;
+}
+
+ReadOutcome ViewRead::WaitUntilDone() {
   for (;;) {
     ReadOutcome taken = Take();
     if (taken != ReadOutcome::Read || complete_) return taken;
@@ -75,13 +103,12 @@ bool ViewRead::ChangedRect(ItemRect& rect) const {
   return haveRect_;
 }
 
-ReadOutcome ViewRead::Post(std::uint32_t capacity, const std::vector<viewread::ChangeOperation>* operations,
-                           std::uint32_t generation, std::uint32_t folderFlagsMask, std::uint32_t folderFlags) {
+ReadOutcome ViewRead::Make(std::uint32_t capacity) {
   capacity_ = capacity;
   DWORD viewProcessId = 0;
   if (!view_ || !GetWindowThreadProcessId(view_, &viewProcessId)) return ReadOutcome::NoAnswer;
   const UINT message = ReadViewMessageNumber();
-  if (message == 0 || capacity < sizeof(RequestHeader) || capacity > viewread::kMaxCapacity) {
+  if (message == 0 || key_ == 0 || capacity < sizeof(RequestHeader) || capacity > viewread::kMaxCapacity) {
     return ReadOutcome::Refused;
   }
 
@@ -89,24 +116,38 @@ ReadOutcome ViewRead::Post(std::uint32_t capacity, const std::vector<viewread::C
   requestId_ = NextReadRequestId();
   char name[viewread::kObjectNameBytes];
   if (!viewread::ObjectName(name, sizeof(name), self, requestId_, false)) return ReadOutcome::Refused;
-  // A name that already exists was made by someone else: nothing in it can be trusted.
-  mapping_.Reset(CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, capacity, name));
-  if (!mapping_ || GetLastError() == ERROR_ALREADY_EXISTS) return ReadOutcome::Refused;
+  // Made with Kanasift's own security; a name that already exists was made by someone
+  // else: nothing in it can be trusted.
+  bool created = false;
+  mapping_.Reset(ownobj::CreateOwnMapping(name, capacity, created));
+  if (!mapping_ || !created) return ReadOutcome::Refused;
   memory_.Reset(MapViewOfFile(mapping_.Get(), FILE_MAP_READ | FILE_MAP_WRITE, 0, 0, capacity));
   if (!memory_) return ReadOutcome::Refused;
-  viewread::WriteRequest(memory_.Get(), capacity, requestId_, self, kind_, HandleValue(view_));
-  if (operations && !viewread::WriteChange(memory_.Get(), capacity, generation, folderFlagsMask, folderFlags,
-                                           operations->data(), static_cast<std::uint32_t>(operations->size()))) {
-    return ReadOutcome::Refused;
-  }
+  viewread::WriteRequest(memory_.Get(), capacity, requestId_, self, kind_, HandleValue(view_), key_);
 
   if (!viewread::ObjectName(name, sizeof(name), self, requestId_, true)) return ReadOutcome::Refused;
-  event_.Reset(CreateEventA(nullptr, FALSE, FALSE, name));
-  if (!event_ || GetLastError() == ERROR_ALREADY_EXISTS) return ReadOutcome::Refused;
+  event_.Reset(ownobj::CreateOwnEvent(name, false, created));
+  if (!event_ || !created) return ReadOutcome::Refused;
   // Waiting on the process too ends a wait at once when it dies.
   process_.Reset(OpenProcess(SYNCHRONIZE, FALSE, viewProcessId));
+  return ReadOutcome::Read;
+}
 
-  if (!PostMessageA(view_, message, static_cast<WPARAM>(requestId_), static_cast<LPARAM>(self))) {
+ReadOutcome ViewRead::Send() {
+  if (kind_ == ReadKind::List) {
+    // The view's own count, asked before the view's thread is busy with the request: an
+    // answer that names another count is not believed (a walk would otherwise go through
+    // as many indices as the answer claims).
+    DWORD_PTR count = 0;
+    if (!SendMessageTimeoutA(view_, LVM_GETITEMCOUNT, 0, 0, SMTO_BLOCK | SMTO_ABORTIFHUNG, waits_.answerMs, &count)) {
+      return ReadOutcome::NoAnswer;
+    }
+    viewItemCount_ = static_cast<std::uint32_t>(count);
+  }
+  postedAt_ = GetTickCount();
+  posted_ = true;
+  if (!PostMessageA(view_, ReadViewMessageNumber(), static_cast<WPARAM>(requestId_),
+                    static_cast<LPARAM>(GetCurrentProcessId()))) {
     return IsWindow(view_) ? ReadOutcome::Refused : ReadOutcome::NoAnswer;
   }
   return ReadOutcome::Read;
@@ -127,7 +168,7 @@ ReadOutcome ViewRead::WaitFor(std::size_t count) {
 }
 
 void ViewRead::Stop() {
-  if (memory_ && !complete_) viewread::AskToStop(memory_.Get());
+  if (memory_ && !complete_ && posted_) viewread::AskToStop(memory_.Get());
 }
 
 ReadOutcome ViewRead::Take() {
@@ -146,7 +187,7 @@ ReadOutcome ViewRead::Take() {
     return ReadOutcome::Refused;
   }
   const bool list = kind_ == ReadKind::List || kind_ == ReadKind::Shell;
-  if (kind_ == ReadKind::ShellChange) {
+  if (kind_ == ReadKind::ShellChange || kind_ == ReadKind::TreeSelect) {
     if (summary.status != viewread::Status::Done) return ReadOutcome::Read;  // still at work
     complete_ = true;
     status_ = summary.status;
@@ -155,6 +196,7 @@ ReadOutcome ViewRead::Take() {
     return ReadOutcome::Read;
   }
   if (!summary_) {
+    if (kind_ == ReadKind::List && summary.itemCount != viewItemCount_) return ReadOutcome::Refused;
     summary_ = true;
     snapshot_.generation = summary.generation;
     snapshot_.shellFlags = summary.flags;
@@ -223,19 +265,38 @@ ReadOutcome ViewRead::Take() {
   return ReadOutcome::Read;
 }
 
+DWORD ViewRead::WaitForProgress(std::uint32_t wakeAt, DWORD ms) {
+  HANDLE handles[2] = {event_.Get(), process_.Get()};
+  const DWORD count = process_ ? 2 : 1;
+  const DWORD start = GetTickCount();
+  const DWORD requestSpent = start - postedAt_;
+  const DWORD requestLeft = requestSpent >= waits_.requestMs ? 0 : waits_.requestMs - requestSpent;
+  const DWORD limit = ms < requestLeft ? ms : requestLeft;
+  for (;;) {
+    const DWORD spent = GetTickCount() - start;
+    const DWORD left = spent >= limit ? 0 : limit - spent;
+    const DWORD woke = WaitForMultipleObjects(count, handles, FALSE, left);
+    if (woke != WAIT_OBJECT_0) return woke;
+    // The event's name is known to every process of the user: only what the answer
+    // shows counts, and a wake-up without it does not start the wait again.
+    if (viewread::AskToBeWoken(memory_.Get(), wakeAt, static_cast<std::uint32_t>(status_))) return WAIT_OBJECT_0;
+    if (left == 0) return WAIT_TIMEOUT;
+  }
+}
+
 ReadOutcome ViewRead::WaitForNews(std::uint32_t wakeAt, bool summaryArrived) {
   if (viewread::AskToBeWoken(memory_.Get(), wakeAt, static_cast<std::uint32_t>(status_))) {
     return ReadOutcome::Read;
   }
-  HANDLE handles[2] = {event_.Get(), process_.Get()};
-  const DWORD count = process_ ? 2 : 1;
-  DWORD woke = WaitForMultipleObjects(count, handles, FALSE, waits_.answerMs);
+  DWORD woke = WaitForProgress(wakeAt, waits_.answerMs);
   if (woke == WAIT_TIMEOUT) {
+    // The request had all its time: whatever the view does, it is given up.
+    if (GetTickCount() - postedAt_ >= waits_.requestMs) return ReadOutcome::NoAnswer;
     DWORD_PTR ignored = 0;
     if (!SendMessageTimeoutA(view_, WM_NULL, 0, 0, SMTO_BLOCK | SMTO_ABORTIFHUNG, waits_.probeMs, &ignored)) {
       return ReadOutcome::NoAnswer;
     }
-    woke = WaitForMultipleObjects(count, handles, FALSE, waits_.graceMs);
+    woke = WaitForProgress(wakeAt, waits_.graceMs);
     // A thread that takes messages but never began the answer has nobody to answer it;
     // one that stopped in the middle of an answer is in trouble.
     if (woke == WAIT_TIMEOUT) return summaryArrived ? ReadOutcome::NoAnswer : ReadOutcome::Ignored;
@@ -243,9 +304,9 @@ ReadOutcome ViewRead::WaitForNews(std::uint32_t wakeAt, bool summaryArrived) {
   return woke == WAIT_OBJECT_0 ? ReadOutcome::Read : ReadOutcome::NoAnswer;
 }
 
-ReadOutcome ReadWholeView(HWND view, ReadKind kind, std::uint32_t capacity, ViewSnapshot& snapshot,
+ReadOutcome ReadWholeView(HWND view, ReadKind kind, std::uint64_t key, std::uint32_t capacity, ViewSnapshot& snapshot,
                           std::uint32_t& needed, const ReadWaits& waits) {
-  ViewRead read(view, kind, waits);
+  ViewRead read(view, kind, key, waits);
   ReadOutcome outcome = read.Begin(capacity);
   if (outcome == ReadOutcome::Read) outcome = read.WaitForAll();
   needed = read.Needed();

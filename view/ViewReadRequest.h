@@ -62,11 +62,15 @@ enum class ReadOutcome {
 // a thread that answers the probe gets `graceMs` more for the request, which by then is
 // at the head of its queue. A hung thread is given up after answerMs + probeMs, the bound
 // of one message of the per-item reader. Once the answer streams, each further piece
-// gets the same bounds.
+// gets the same bounds; a wake-up that brings nothing new (the event is set by someone
+// else) does not start the wait again. Whatever comes, the whole request is given up
+// `requestMs` after it was posted (the first read of a large folder through the shell,
+// in pieces, takes a few seconds under Wine).
 struct ReadWaits {
   DWORD answerMs = 750;
   DWORD probeMs = 250;
   DWORD graceMs = 250;
+  DWORD requestMs = 10000;
 };
 
 // What the batch reader has done, for tests and benchmarks.
@@ -79,13 +83,18 @@ struct BatchCounters {
   unsigned lost = 0;          // the view did not answer: the operation gave up
   unsigned perItemNames = 0;  // names read with one message each
   unsigned shellNamesRead = 0;  // shell views: names the library had to read through the shell
+  unsigned treeSelects = 0;   // tree carets set through the library (an answer's item, checked there)
   std::size_t lastAnswerBytes = 0;
 };
 
-// One request and its answer.
+// One request and its answer. `key` is the one the hook library published for this run
+// (Tapline::viewReadKey): the library serves no request without it. A request that is
+// still being answered when the object goes is stopped, so the view's thread never reads
+// on for nobody.
 class ViewRead {
  public:
-  ViewRead(HWND view, viewread::ReadKind kind, const ReadWaits& waits = ReadWaits());
+  ViewRead(HWND view, viewread::ReadKind kind, std::uint64_t key, const ReadWaits& waits = ReadWaits());
+  ~ViewRead() { Stop(); }
   ViewRead(const ViewRead&) = delete;
   ViewRead& operator=(const ViewRead&) = delete;
 
@@ -98,6 +107,10 @@ class ViewRead {
                      const std::vector<viewread::ChangeOperation>& operations);
   // After a Change: the focused item's place, when the shell told it.
   bool ChangedRect(ItemRect& rect) const;
+  // A TreeSelect request: the library makes the item the caret while it is still a
+  // visible item of the tree with the name it had in the answer (Read); Refused when it
+  // is gone or changed, NoAnswer when the view does not answer.
+  ReadOutcome SelectTreeItem(TreeItem item, bool hasText, const std::string& text);
   // Waits until `count` records are there or the answer is complete (Read), or until it
   // ended short: TooSmall (ask again with Needed()), Refused, NoAnswer.
   ReadOutcome WaitFor(std::size_t count);
@@ -112,18 +125,30 @@ class ViewRead {
   ViewSnapshot& Snapshot() { return snapshot_; }
 
  private:
-  // Creates the mapping and the event, writes the request (and the arguments, when
-  // there are operations) and posts it.
-  ReadOutcome Post(std::uint32_t capacity, const std::vector<viewread::ChangeOperation>* operations,
-                   std::uint32_t generation, std::uint32_t folderFlagsMask, std::uint32_t folderFlags);
+  // Creates the mapping and the event and writes the request header.
+  ReadOutcome Make(std::uint32_t capacity);
+  // Posts the request (a list's own item count asked first).
+  ReadOutcome Send();
   // Takes what is published; Read while the answer holds together.
   ReadOutcome Take();
   // Waits until `wakeAt` records may be there (or the status changed); Read then.
   ReadOutcome WaitForNews(std::uint32_t wakeAt, bool summaryArrived);
+  // Waits on the event (and the view's process) until `wakeAt` records are published or
+  // the status changed, for at most `ms`, and never beyond the request's deadline.
+  DWORD WaitForProgress(std::uint32_t wakeAt, DWORD ms);
+  bool Arrived(std::uint32_t wakeAt) const;
+  // Waits for the final status of a request that changes the view (Change, SelectTreeItem).
+  ReadOutcome WaitUntilDone();
 
   HWND view_;
   viewread::ReadKind kind_;
+  std::uint64_t key_;
   ReadWaits waits_;
+  DWORD postedAt_ = 0;
+  bool posted_ = false;
+  // A list answer must name as many items as the view itself had just before (0xFFFFFFFF
+  // when not asked).
+  std::uint32_t viewItemCount_ = 0xFFFFFFFFu;
   std::uint32_t capacity_ = 0;
   UniqueKernelHandle mapping_;
   UniqueMappedView memory_;
@@ -143,8 +168,8 @@ class ViewRead {
 };
 
 // The whole answer at once (a retry with a larger mapping is the caller's).
-ReadOutcome ReadWholeView(HWND view, viewread::ReadKind kind, std::uint32_t capacity, ViewSnapshot& snapshot,
-                          std::uint32_t& needed, const ReadWaits& waits = ReadWaits());
+ReadOutcome ReadWholeView(HWND view, viewread::ReadKind kind, std::uint64_t key, std::uint32_t capacity,
+                          ViewSnapshot& snapshot, std::uint32_t& needed, const ReadWaits& waits = ReadWaits());
 
 // The registered number of "Kanasift::UM_READ_VIEW".
 UINT ReadViewMessageNumber();

@@ -152,12 +152,12 @@ void Measure(int size, Dictionary& dictionary) {
   ViewSnapshot snapshot;
   std::uint32_t needed = 0;
   const double c0 = NowMs();
-  ReadOutcome cold = ReadWholeView(host.List(), viewread::ReadKind::Shell, 4u << 20, snapshot, needed);
+  ReadOutcome cold = ReadWholeView(host.List(), viewread::ReadKind::Shell, Tapline::viewReadKey(), 4u << 20, snapshot, needed);
   const double coldMs = NowMs() - c0;
   std::vector<double> warmReads;
   for (int i = 0; i < 10; ++i) {
     const double t0 = NowMs();
-    ReadWholeView(host.List(), viewread::ReadKind::Shell, 4u << 20, snapshot, needed);
+    ReadWholeView(host.List(), viewread::ReadKind::Shell, Tapline::viewReadKey(), 4u << 20, snapshot, needed);
     warmReads.push_back(NowMs() - t0);
   }
 

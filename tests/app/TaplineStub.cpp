@@ -2,6 +2,11 @@
 // interface, with every call that changes the hook library's state written as one line
 // to TaplineStub.log beside the DLL, so the test sees what the program asked for.
 // Classes, tree classes or conditions given as "FAIL" are refused.
+//
+// setHook also leaves a message-only window of the class "TaplineStub.HookThread" on the
+// thread that called it. Where Windows runs a hook for a process of the other bitness, it
+// does so by a message to that thread; a round trip to this window shows how soon that
+// thread would take it.
 #define TAPLINE_BUILD
 #include "tapline/Tapline.h"
 
@@ -13,6 +18,9 @@ namespace {
 
 bool enabled = true;
 bool forceEnabled = false;
+// Which thread sets and removes the hook: the window's own (the UI thread) or another.
+DWORD hookThread = 0;
+HWND hookThreadWindow = nullptr;
 
 void Log(const std::string& line) {
   char path[MAX_PATH] = {};
@@ -36,11 +44,29 @@ bool Accept(const char* what, const char* text) {
 
 }  // namespace
 
-bool Tapline::setHook(HWND) {
-  Log("setHook");
+bool Tapline::setHook(HWND window) {
+  hookThread = GetCurrentThreadId();
+  WNDCLASSA windowClass = {};
+  windowClass.lpfnWndProc = DefWindowProcA;
+  windowClass.hInstance = GetModuleHandleA(nullptr);
+  windowClass.lpszClassName = "TaplineStub.HookThread";
+  RegisterClassA(&windowClass);
+  if (hookThreadWindow == nullptr) {
+    hookThreadWindow = CreateWindowExA(0, windowClass.lpszClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                       windowClass.hInstance, nullptr);
+  }
+  Log(GetWindowThreadProcessId(window, nullptr) == hookThread ? "setHook on the window's thread"
+                                                               : "setHook on a thread of its own");
   return true;
 }
-void Tapline::unsetHook() { Log("unsetHook"); }
+void Tapline::unsetHook() {
+  Log(hookThread != 0 && GetCurrentThreadId() == hookThread ? "unsetHook on the hook's thread"
+                                                            : "unsetHook on another thread");
+  if (hookThreadWindow != nullptr && GetCurrentThreadId() == hookThread) {
+    DestroyWindow(hookThreadWindow);
+    hookThreadWindow = nullptr;
+  }
+}
 void Tapline::setIsUse(bool isUse) { Log(isUse ? "setIsUse 1" : "setIsUse 0"); }
 bool Tapline::isEnable() { return enabled; }
 bool Tapline::isForceEnable() { return forceEnabled; }
@@ -84,6 +110,7 @@ int Tapline::getInputs(HWND*, unsigned char*, std::uint32_t*) { return 0; }
 // No process has this stand-in loaded: views are read item by item.
 bool Tapline::prepareViewRead(HWND) { return false; }
 void Tapline::forgetViewRead(HWND) {}
+std::uint64_t Tapline::viewReadKey() { return 0; }
 void Tapline::expectInjectedKey(unsigned char virtualKey) {
   Log("expectInjectedKey " + std::to_string(virtualKey));
 }

@@ -176,16 +176,52 @@ TEST_F(CharQueueTest, ACellReservedByADeadProducerIsSkippedAfterTheTimeout) {
 }
 
 TEST_F(CharQueueTest, APublishingProducerIsNotMistakenForADeadOne) {
-  queue->enqueuePosition.store(1);  // reserved at tick 100 as seen by the consumer...
+  std::uint32_t position = 0;
+  ASSERT_EQ(ClaimPosition(*queue, position), PushResult::Queued);  // reserved at tick 100 as the consumer sees it...
   EXPECT_EQ(Take(INPUT_BATCH_MAX, 100).count, 0);
-  QueueCell& cell = queue->cells[0];  // ...and published a moment later
-  cell.view = kListView;
-  cell.tick = 1;
-  cell.length = 1;
-  cell.bytes[0] = 'a';
-  cell.sequence.store(1);
+  ASSERT_EQ(PublishAt(*queue, position, Key(kListView, "a", 1)), PushResult::Queued);  // ...and published a moment later
   Batch batch = Take(INPUT_BATCH_MAX, 100 + kStallTimeoutMs + 5);
   EXPECT_EQ(batch.text, "a");
+}
+
+// A producer held between claiming its cell and publishing it for longer than the
+// consumer waits: the cell is given up and, a round later, holds another keystroke.
+// When the late producer goes on, that keystroke must come out as it was typed.
+TEST_F(CharQueueTest, AProducerHeldBetweenClaimAndPublishNeverOverwritesALaterKeystroke) {
+  std::uint32_t held = 0;
+  ASSERT_EQ(ClaimPosition(*queue, held), PushResult::Queued);
+  EXPECT_EQ(Take(INPUT_BATCH_MAX, 1000).count, 0);
+  EXPECT_EQ(Take(INPUT_BATCH_MAX, 1000 + kStallTimeoutMs).count, 0) << "given up; nothing behind it yet";
+  // One round of the queue later the same cell belongs to the next producer.
+  for (std::uint32_t i = 1; i < kQueueCapacity; ++i) {
+    ASSERT_EQ(Push(kListView, "x", i), PushResult::Queued);
+    ASSERT_EQ(Take().count, 1);
+  }
+  std::uint32_t later = 0;
+  ASSERT_EQ(ClaimPosition(*queue, later), PushResult::Queued);
+  ASSERT_EQ(later & (kQueueCapacity - 1), held & (kQueueCapacity - 1)) << "the same cell";
+  ASSERT_EQ(PublishAt(*queue, later, Key(kTreeView, "\x89\xEF", 5000)), PushResult::Queued);
+
+  EXPECT_EQ(PublishAt(*queue, held, Key(kListView, "s", 999)), PushResult::Busy);
+  Batch batch = Take();
+  EXPECT_EQ(batch.view, kTreeView);
+  EXPECT_EQ(batch.text, "\x89\xEF");
+  EXPECT_EQ(batch.ticks, (std::vector<std::uint32_t>{5000, 5000}));
+
+  // Held again, this time while the later producer is between its own claim and publish.
+  std::uint32_t first = 0;
+  ASSERT_EQ(ClaimPosition(*queue, first), PushResult::Queued);
+  Take(INPUT_BATCH_MAX, 7000);
+  Take(INPUT_BATCH_MAX, 7000 + kStallTimeoutMs);
+  for (std::uint32_t i = 1; i < kQueueCapacity; ++i) {
+    ASSERT_EQ(Push(kListView, "y", i), PushResult::Queued);
+    ASSERT_EQ(Take().count, 1);
+  }
+  std::uint32_t second = 0;
+  ASSERT_EQ(ClaimPosition(*queue, second), PushResult::Queued);
+  EXPECT_EQ(PublishAt(*queue, first, Key(kListView, "q", 1)), PushResult::Busy) << "the cell is not its own";
+  ASSERT_EQ(PublishAt(*queue, second, Key(kListView, "k", 2)), PushResult::Queued);
+  EXPECT_EQ(Take().text, "k");
 }
 
 TEST_F(CharQueueTest, ConcurrentProducersKeepTheirOwnOrder) {

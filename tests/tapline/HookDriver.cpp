@@ -17,6 +17,7 @@
 #include <commctrl.h>
 
 #include "LineChannel.h"
+#include "platform/OwnObjects.h"
 #include "platform/Win32Handles.h"
 #include "tapline/Tapline.h"
 
@@ -27,6 +28,10 @@ HWND g_commandWindow = nullptr;
 HWND g_owner = nullptr;  // the window given to setHook
 const char* const kKeyKinds[4] = {"plain", "ctrl", "alt", "ctrlalt"};
 Shortcut g_shortcuts[SHORTCUT_COUNT];
+
+// Starts or ends listening to the input event, as Kanasift's receiver does.
+bool Listen();
+void StopListening();
 
 // "\t" in a command stands for a tab.
 std::string Unescape(const std::string& text) {
@@ -113,6 +118,11 @@ void RunCommand(const std::string& line) {
   } else if (command == "drop-owner") {  // the window goes, the process and its hook stay
     DestroyWindow(g_owner);
     Emit("ok drop-owner");
+  } else if (command == "stop-listening") {  // the receiver ends and the input event goes
+    StopListening();
+    Emit("ok stop-listening");
+  } else if (command == "listen") {
+    Emit("ok listen %d", Listen() ? 1 : 0);
   } else if (command == "items") {
     ReportItems(reinterpret_cast<HWND>(static_cast<std::uintptr_t>(std::strtoull(rest.c_str(), nullptr, 16))));
   } else {
@@ -144,6 +154,32 @@ LRESULT CALLBACK DriverProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
 }
 
 // The receiver: one getInputs per signal of the event, as Kanasift's receiver thread.
+void Receive(HANDLE inputEvent, HANDLE stopEvent);
+
+// The input event (made as Kanasift makes it) and the receiver waiting on it, while
+// listening.
+UniqueKernelHandle g_inputEvent;
+UniqueKernelHandle g_stopEvent;
+std::thread g_receiver;
+
+bool Listen() {
+  if (g_receiver.joinable()) return true;
+  bool created = false;
+  g_inputEvent.Reset(ownobj::CreateOwnEvent(KANASIFT_INPUT_EVENT, false, created));
+  g_stopEvent.Reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+  if (!g_inputEvent || !g_stopEvent) return false;
+  g_receiver = std::thread(Receive, g_inputEvent.Get(), g_stopEvent.Get());
+  return true;
+}
+
+void StopListening() {
+  if (!g_receiver.joinable()) return;
+  SetEvent(g_stopEvent.Get());
+  g_receiver.join();
+  g_inputEvent.Reset();
+  g_stopEvent.Reset();
+}
+
 void Receive(HANDLE inputEvent, HANDLE stopEvent) {
   HANDLE events[2] = {stopEvent, inputEvent};
   for (;;) {
@@ -199,14 +235,12 @@ int main() {
   bool configured = Tapline::setListViewClasses("SysListView32") && Tapline::setTreeViewClasses("SysTreeView32") &&
                     Tapline::setTargetConditions("*\tProgman\t*\t*\tExploreWClass\t*\t*\tCabinetWClass\t*\t");
   Tapline::setShortcuts(g_shortcuts);
-  UniqueKernelHandle inputEvent(CreateEventA(nullptr, FALSE, FALSE, KANASIFT_INPUT_EVENT));
-  UniqueKernelHandle stopEvent(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+  bool listening = Listen();
   bool hooked = Tapline::setHook(window);
-  if (!configured || !hooked || !inputEvent) {
-    Emit("error setup configured=%d hooked=%d", configured, hooked);
+  if (!configured || !hooked || !listening) {
+    Emit("error setup configured=%d hooked=%d listening=%d", configured, hooked, listening);
     return 3;
   }
-  std::thread receiver(Receive, inputEvent.Get(), stopEvent.Get());
   CommandReader reader(g_commandWindow);
   Emit("ready window=%s enable=%d force=%d", HandleText(window).c_str(), Tapline::isEnable(), Tapline::isForceEnable());
 
@@ -215,8 +249,7 @@ int main() {
     TranslateMessage(&message);
     DispatchMessageA(&message);
   }
-  SetEvent(stopEvent.Get());
-  receiver.join();
+  StopListening();
   Tapline::unsetHook();
   return 0;
 }

@@ -70,6 +70,23 @@ TEST(ServedProcessesTest, AFullListTakesNoMoreUntilASlotIsFree) {
   EXPECT_TRUE(IsServedProcess(*block, 5, 5));
 }
 
+// Processes that ended without unloading the library fill the list over a long run: a
+// new process then reclaims their slots instead of going unserved.
+TEST(ServedProcessesTest, AFullListMakesRoomByDroppingEndedProcesses) {
+  auto block = FreshBlock();
+  for (int i = 0; i < kServedSlots; ++i) ASSERT_GE(AddServedProcess(*block, 1000 + i, i), 0);
+  auto allRun = [](std::uint32_t, std::uint64_t, void*) { return true; };
+  EXPECT_EQ(AddServedProcess(*block, 5, 5, allRun, nullptr), -1) << "nobody to drop";
+  auto evenEnded = [](std::uint32_t processId, std::uint64_t, void*) { return processId % 2 != 0; };
+  EXPECT_GE(AddServedProcess(*block, 5, 5, evenEnded, nullptr), 0);
+  EXPECT_TRUE(IsServedProcess(*block, 5, 5));
+  EXPECT_FALSE(IsServedProcess(*block, 1000, 0));
+  EXPECT_TRUE(IsServedProcess(*block, 1001, 1));
+  int entered = 1;
+  for (std::uint32_t id = 6; AddServedProcess(*block, id, id, allRun, nullptr) >= 0; ++id) ++entered;
+  EXPECT_EQ(entered, kServedSlots / 2) << "every ended process's slot, and no other, was freed";
+}
+
 TEST(ServedProcessesTest, EndedProcessesAreCleared) {
   auto block = FreshBlock();
   AddServedProcess(*block, 100, 1);

@@ -45,7 +45,7 @@ TEST(SharedLayoutTest, ABlockOfAnotherVersionSizeOrBitnessIsIgnored) {
 
 TEST(SharedLayoutTest, TheMappingNameCarriesVersionAndBitness) {
   std::string name = SharedBlockName();
-  EXPECT_NE(name.find(".v2."), std::string::npos);
+  EXPECT_NE(name.find(".v3."), std::string::npos);
   EXPECT_NE(name.find(kPointerBits == 64 ? "x64" : "x86"), std::string::npos);
 }
 

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 
+#include "platform/OwnObjects.h"
 #include "platform/Win32Handles.h"
 #include "tapline/CharQueue.h"
 #include "tapline/InjectedKeys.h"
@@ -14,11 +15,17 @@
 
 namespace {
 
+std::string SharedBlockName() {
+  char name[128] = {};
+  ownobj::LevelQualifiedName(tapline::SharedBlockName(), name, sizeof(name));
+  return name;
+}
+
 // The shared block as another process sees it.
 class SharedView {
  public:
   SharedView()
-      : mapping_(OpenFileMappingA(FILE_MAP_READ | FILE_MAP_WRITE, FALSE, tapline::SharedBlockName())),
+      : mapping_(OpenFileMappingA(FILE_MAP_READ | FILE_MAP_WRITE, FALSE, SharedBlockName().c_str())),
         view_(mapping_ ? MapViewOfFile(mapping_.Get(), FILE_MAP_READ | FILE_MAP_WRITE, 0, 0, 0) : nullptr) {}
   tapline::SharedBlock* Block() const {
     MEMORY_BASIC_INFORMATION info;
@@ -46,7 +53,7 @@ const char* const kExportNames[] = {
       "_ZN7Tapline8tssToNssEPc",                "_ZN7Tapline13isTargetClassEPKcS1_",
       "_ZN7Tapline12setShortcutsEPK8Shortcut",  "_ZN7Tapline12setNisHeaderEPKc",
       "_ZN7Tapline9getInputsEPP6HWND__PhPj",    "_ZN7Tapline17expectInjectedKeyEh",
-      "_ZN7Tapline19setShellViewClassesEPKc",
+      "_ZN7Tapline19setShellViewClassesEPKc",     "_ZN7Tapline11viewReadKeyEv",
 };
 
 TEST(TaplineExportsTest, EveryOperationIsExportedByItsPlainName) {
@@ -92,7 +99,7 @@ class TaplineApiTest : public ::testing::Test {
 TEST_F(TaplineApiTest, SharedBlockHasThisLayoutAndBitness) {
   SharedView shared;
   tapline::SharedBlock* block = shared.Block();
-  ASSERT_NE(block, nullptr) << tapline::SharedBlockName();
+  ASSERT_NE(block, nullptr) << SharedBlockName();
   EXPECT_EQ(block->version, tapline::kLayoutVersion);
   EXPECT_EQ(block->pointerBits, sizeof(void*) * 8);
 }
@@ -183,7 +190,8 @@ TEST_F(TaplineApiTest, GetInputsTakesOneViewPerCallAndRaisesTheEventForTheRest) 
   SharedView shared;
   tapline::SharedBlock* block = shared.Block();
   ASSERT_NE(block, nullptr);
-  UniqueKernelHandle event(CreateEventA(nullptr, FALSE, FALSE, KANASIFT_INPUT_EVENT));
+  bool created = false;
+  UniqueKernelHandle event(ownobj::CreateOwnEvent(KANASIFT_INPUT_EVENT, false, created));
   ASSERT_TRUE(event);
   tapline::DiscardReady(block->queue);
 
@@ -217,6 +225,34 @@ TEST_F(TaplineApiTest, GetInputsTakesOneViewPerCallAndRaisesTheEventForTheRest) 
   EXPECT_EQ(view, reinterpret_cast<HWND>(0x2000));
   EXPECT_EQ(chars[0], 'x');
   EXPECT_EQ(WaitForSingleObject(event.Get(), 0), static_cast<DWORD>(WAIT_TIMEOUT)) << "nothing left to fetch";
+}
+
+// An input event that another party made under Kanasift's name (with security of its
+// own) is never set: the library signals only the event Kanasift made.
+TEST_F(TaplineApiTest, AnInputEventOfAnotherMakingIsNotSignalled) {
+  SharedView shared;
+  tapline::SharedBlock* block = shared.Block();
+  ASSERT_NE(block, nullptr);
+  UniqueKernelHandle foreign(CreateEventA(nullptr, FALSE, FALSE, KANASIFT_INPUT_EVENT));
+  ASSERT_TRUE(foreign);
+  ASSERT_NE(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS)) << "a test before left the event behind";
+  bool created = false;
+  EXPECT_FALSE(UniqueKernelHandle(ownobj::CreateOwnEvent(KANASIFT_INPUT_EVENT, false, created)))
+      << "Kanasift refuses the name as well";
+  tapline::DiscardReady(block->queue);
+  tapline::Keystroke keystroke{};
+  keystroke.view = 0x1000;
+  keystroke.length = 1;
+  keystroke.bytes[0] = 'k';
+  ASSERT_EQ(tapline::PushKeystroke(block->queue, keystroke), tapline::PushResult::Queued);
+  keystroke.view = 0x2000;
+  ASSERT_EQ(tapline::PushKeystroke(block->queue, keystroke), tapline::PushResult::Queued);
+  HWND view = nullptr;
+  unsigned char chars[INPUT_BATCH_MAX];
+  std::uint32_t ticks[INPUT_BATCH_MAX];
+  ASSERT_EQ(Tapline::getInputs(&view, chars, ticks), 1);
+  EXPECT_EQ(WaitForSingleObject(foreign.Get(), 0), static_cast<DWORD>(WAIT_TIMEOUT));
+  tapline::DiscardReady(block->queue);
 }
 
 TEST_F(TaplineApiTest, AnnouncedInjectedKeysAreRecorded) {

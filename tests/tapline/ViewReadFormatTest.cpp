@@ -12,6 +12,7 @@ namespace {
 
 constexpr std::uint32_t kHeader = sizeof(RequestHeader);
 constexpr std::uint64_t kView = 0x0000123400ABCDEFull;
+constexpr std::uint64_t kKey = 0x5EC2E7005EC2E7ull;
 constexpr std::uint8_t kGuard = 0xCD;
 
 bool IsCp932LeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
@@ -19,14 +20,14 @@ bool IsCp932LeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >=
 // A mapping as Kanasift makes it: the request header, then guard bytes.
 std::vector<std::uint8_t> Mapping(std::uint32_t size, std::uint32_t capacity, ReadKind kind = ReadKind::List) {
   std::vector<std::uint8_t> memory(size, kGuard);
-  WriteRequest(memory.data(), capacity, 7, 4242, kind, kView);
+  WriteRequest(memory.data(), capacity, 7, 4242, kind, kView, kKey);
   return memory;
 }
 
 RequestHeader& Header(std::vector<std::uint8_t>& memory) { return *reinterpret_cast<RequestHeader*>(memory.data()); }
 
 bool Check(std::vector<std::uint8_t>& memory, RequestFacts& facts) {
-  return CheckRequest(memory.data(), memory.size(), 7, 4242, kView, facts);
+  return CheckRequest(memory.data(), memory.size(), 7, 4242, kView, kKey, facts);
 }
 
 TEST(ViewReadFormatTest, ObjectNamesCarryRequesterAndRequest) {
@@ -64,7 +65,9 @@ TEST(ViewReadFormatTest, EveryFieldOfARequestIsChecked) {
       {"view, high word", [](RequestHeader& h) { h.viewHigh ^= 1; }},
       {"status", [](RequestHeader& h) { h.status = static_cast<std::uint32_t>(Status::Done); }},
       {"kind 0", [](RequestHeader& h) { h.kind = 0; }},
-      {"kind 5", [](RequestHeader& h) { h.kind = 5; }},
+      {"kind 6", [](RequestHeader& h) { h.kind = 6; }},
+      {"key, low word", [](RequestHeader& h) { h.keyLow ^= 1; }},
+      {"key, high word", [](RequestHeader& h) { h.keyHigh ^= 0x100; }},
       {"records before an answer", [](RequestHeader& h) { h.publishedRecords = 1, h.publishedBytes = 16; }},
       {"capacity below the header", [](RequestHeader& h) { h.capacity = kHeader - 1; }},
       {"capacity beyond the mapping", [](RequestHeader& h) { h.capacity = 4097; }},
@@ -77,12 +80,16 @@ TEST(ViewReadFormatTest, EveryFieldOfARequestIsChecked) {
   }
   auto memory = Mapping(4096, 4096);
   RequestFacts facts;
-  EXPECT_FALSE(CheckRequest(memory.data(), kHeader - 1, 7, 4242, kView, facts)) << "a mapping smaller than a header";
-  EXPECT_FALSE(CheckRequest(nullptr, 4096, 7, 4242, kView, facts));
+  EXPECT_FALSE(CheckRequest(memory.data(), kHeader - 1, 7, 4242, kView, kKey, facts)) << "a mapping smaller than a header";
+  EXPECT_FALSE(CheckRequest(nullptr, 4096, 7, 4242, kView, kKey, facts));
   std::vector<std::uint8_t> huge(kHeader);
-  WriteRequest(huge.data(), kMaxCapacity + 1, 7, 4242, ReadKind::List, kView);
-  EXPECT_FALSE(CheckRequest(huge.data(), static_cast<std::size_t>(kMaxCapacity) + 2, 7, 4242, kView, facts))
+  WriteRequest(huge.data(), kMaxCapacity + 1, 7, 4242, ReadKind::List, kView, kKey);
+  EXPECT_FALSE(CheckRequest(huge.data(), static_cast<std::size_t>(kMaxCapacity) + 2, 7, 4242, kView, kKey, facts))
       << "no answer larger than the largest one";
+  std::vector<std::uint8_t> keyless(4096, kGuard);
+  WriteRequest(keyless.data(), 4096, 7, 4242, ReadKind::List, kView, 0);
+  EXPECT_FALSE(CheckRequest(keyless.data(), keyless.size(), 7, 4242, kView, 0, facts))
+      << "while no key is published nobody is served";
 }
 
 struct Item {
@@ -217,10 +224,9 @@ TEST(ViewReadFormatTest, RecordsArePublishedInGroupsAndWakeOnlyAWaiter) {
   EXPECT_EQ(wakes, 2) << "and only once";
   EXPECT_FALSE(AskToBeWoken(memory.data(), 0xFFFFFFFFu, streaming)) << "waiting for the end";
 
+  for (std::uint32_t i = 0; i < 5; ++i) writer.Add(400 + i, 0, true, "z", 1);
   AskToStop(memory.data());
-  EXPECT_FALSE(writer.Stopped()) << "seen at the next publication";
-  for (std::uint32_t i = 0; i < AnswerWriter::kPublishEvery; ++i) writer.Add(400 + i, 0, true, "z", 1);
-  EXPECT_TRUE(writer.Stopped());
+  EXPECT_TRUE(writer.Stopped()) << "looked at before every item";
   EXPECT_EQ(wakes, 2);
   const std::uint32_t published = CopyHeader(memory.data()).publishedRecords;
   writer.Add(999, 0, true, "after", 5);
@@ -228,6 +234,26 @@ TEST(ViewReadFormatTest, RecordsArePublishedInGroupsAndWakeOnlyAWaiter) {
   ASSERT_TRUE(ReadAnswer(CopyHeader(memory.data()), facts.capacity, summary));
   EXPECT_EQ(summary.status, Status::Stopped);
   EXPECT_EQ(summary.publishedRecords, published) << "nothing is added after a stop";
+}
+
+// An answer that no longer fits goes on counting what it would need; Kanasift may have
+// given up on it meanwhile, and then the view's thread must not read on for nobody.
+TEST(ViewReadFormatTest, AStopIsSeenAlsoOnceTheAnswerNoLongerFits) {
+  auto memory = Mapping(kHeader + 40, kHeader + 40);
+  RequestFacts facts;
+  ASSERT_TRUE(Check(memory, facts));
+  AnswerWriter writer(memory.data(), facts);
+  writer.Begin(100000, 0, kNoItem, 0, 0, 0);
+  writer.Add(0, 0, true, "first name", 10);
+  writer.Add(1, 0, true, "second name", 11);
+  ASSERT_TRUE(writer.Overflowed());
+  EXPECT_FALSE(writer.Stopped());
+  AskToStop(memory.data());
+  EXPECT_TRUE(writer.Stopped());
+  writer.Finish(100000);
+  AnswerSummary summary;
+  ASSERT_TRUE(ReadAnswer(CopyHeader(memory.data()), facts.capacity, summary));
+  EXPECT_EQ(summary.status, Status::Stopped);
 }
 
 TEST(ViewReadFormatTest, NamesAreCutAsAViewHandsThemOver) {
@@ -274,6 +300,29 @@ TEST(ViewReadFormatTest, AnswersThatLieAreRejected) {
   header.needed = 1 << 30;
   ASSERT_TRUE(ReadAnswer(header, 4096, summary));
   EXPECT_EQ(summary.needed, 1u << 30);
+  header.status = static_cast<std::uint32_t>(Status::Streaming);
+  header.itemCount = 0x7FFFFFFF;
+  EXPECT_FALSE(ReadAnswer(header, 4096, summary)) << "more items than any answer holds";
+  header.itemCount = kMaxItems;
+  EXPECT_TRUE(ReadAnswer(header, 4096, summary));
+}
+
+// The argument of a TreeSelect request survives the trip and is checked on the way in.
+TEST(ViewReadFormatTest, ATreeSelectionCarriesItsItemAndName) {
+  auto memory = Mapping(kTreeSelectBytes, kTreeSelectBytes, ReadKind::TreeSelect);
+  ASSERT_TRUE(WriteTreeSelect(memory.data(), kTreeSelectBytes, 0x0000123456789ABCull, true, "\x89\xEF\x8E\xD0", 4));
+  RequestFacts facts;
+  ASSERT_TRUE(Check(memory, facts));
+  TreeSelectArgs args;
+  ASSERT_TRUE(ReadTreeSelect(memory.data(), facts, args));
+  EXPECT_EQ(args.itemLow, 0x56789ABCu);
+  EXPECT_EQ(args.itemHigh, 0x1234u);
+  EXPECT_EQ(std::string(args.text, args.textLength), "\x89\xEF\x8E\xD0");
+  EXPECT_FALSE(WriteTreeSelect(memory.data(), kTreeSelectBytes - 1, 1, true, "a", 1)) << "does not fit";
+  reinterpret_cast<TreeSelectArgs*>(memory.data() + kHeader)->textLength = kNameMax + 1;
+  EXPECT_FALSE(ReadTreeSelect(memory.data(), facts, args)) << "a name longer than a view holds";
+  facts.capacity = kTreeSelectBytes - 1;
+  EXPECT_FALSE(ReadTreeSelect(memory.data(), facts, args));
 }
 
 TEST(ViewReadFormatTest, RecordsThatDoNotFitAreRejected) {

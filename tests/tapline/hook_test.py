@@ -240,6 +240,26 @@ class HookTest:
             self.settle()
             self.check(not self.typed_batches(mark), f"injected {vk} was queued: {self.typed_batches(mark)}")
 
+    def typed_keys_pass_while_kanasift_does_not_listen(self):
+        # The hook opens Kanasift's input event for each key: once Kanasift closed it, the
+        # event is gone and the keys go to the view, also after the hook had used it.
+        self.target.send("select 0")
+        mark = self.driver.mark()
+        self.type("k")
+        self.wait_typed(mark, "k")
+        self.driver.send("stop-listening")
+        mark, view_mark = self.driver.mark(), self.target.mark()
+        self.type("b")
+        self.target.wait_for(r"^char list 62$", view_mark)
+        self.settle()
+        self.check(self.selected() == ["bbb.txt"], f"type-ahead while nobody listens: {self.state()}")
+        self.check(self.driver.send("listen") == "1", "the driver could not listen again")
+        self.check(not self.typed_batches(mark), f"keys were queued while nobody listened: {self.typed_batches(mark)}")
+        mark = self.driver.mark()
+        self.type("z")
+        self.wait_typed(mark, "z")
+        self.target.send("select 0")
+
     def tree_view_characters_and_sort_keys(self):
         self.focus("tree")
         mark, view_mark = self.driver.mark(), self.target.mark()
@@ -455,6 +475,7 @@ class HookTest:
             self.shortcut_is_posted_and_kept_from_the_view,
             self.enter_backspace_escape_are_reported_and_reach_the_view,
             self.injected_keys_reach_the_view,
+            self.typed_keys_pass_while_kanasift_does_not_listen,
             self.tree_view_characters_and_sort_keys,
             self.sorts_reorder_the_list,
             self.sorts_reorder_viewhost,

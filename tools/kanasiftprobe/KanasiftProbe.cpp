@@ -5,6 +5,12 @@
 //   KanasiftProbe icon                   exit 0 when the tray holds Kanasift's icon
 //   KanasiftProbe send <msg> <w> <l>     SendMessage; prints the result
 //   KanasiftProbe post <msg> <w> <l>     PostMessage
+//   KanasiftProbe post-to <hwnd> <msg> <w> <l>  PostMessage to another window
+//   KanasiftProbe answers <class> <ms>   for <ms>, round trips to the message-only window
+//                                        of <class> one after the other, each followed by
+//                                        one of 20 ms at most to the main window; prints
+//                                        how many, the slowest and the median (µs), and
+//                                        how many of the main window's were not answered
 //   KanasiftProbe box <title>            prints the text of a message box (UTF-8), exit 1 if none
 //   KanasiftProbe close-box <title>      closes that message box
 //   KanasiftProbe close-menu             closes an open pop-up menu
@@ -22,10 +28,13 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
+#include "platform/OwnObjects.h"
 #include "tapline/TaplineTypes.h"
 #include "tools/kanasiftprobe/KanasiftWindows.h"
 
@@ -100,15 +109,16 @@ LRESULT CALLBACK ReplyProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
 }
 
 int Usage() {
-  std::fprintf(stderr, "usage: KanasiftProbe window|icon|send|post|box|close-box|close-menu|menu-open|query|tooltip|dialog|create|impostor ...\n");
+  std::fprintf(stderr, "usage: KanasiftProbe window|icon|send|post|post-to|answers|box|close-box|close-menu|menu-open|query|tooltip|dialog|create|impostor ...\n");
   return 2;
 }
 
-// A first instance that hangs: it holds the instance mutex and owns a window of
-// Kanasift's class, but its thread never reads a message.
+// A first instance that hangs: it holds the instance mutex (made as Kanasift makes it)
+// and owns a window of Kanasift's class, but its thread never reads a message.
 int Impostor(DWORD milliseconds) {
-  HANDLE mutex = CreateMutexA(nullptr, TRUE, KANASIFT_MUTEX);
-  if (!mutex || GetLastError() == ERROR_ALREADY_EXISTS) return 1;
+  bool created = false;
+  HANDLE mutex = ownobj::CreateOwnMutex(KANASIFT_MUTEX, true, created);
+  if (!mutex || !created) return 1;
   WNDCLASSA wc{};
   wc.lpfnWndProc = DefWindowProcA;
   wc.hInstance = GetModuleHandleA(nullptr);
@@ -120,6 +130,41 @@ int Impostor(DWORD milliseconds) {
   Sleep(milliseconds);
   DestroyWindow(window);
   CloseHandle(mutex);
+  return 0;
+}
+
+// Round trips to the window of `className` (and the main window's thread alongside) for
+// `milliseconds`.
+int Answers(const char* className, DWORD milliseconds, HWND mainWindow) {
+  HWND target = FindWindowExA(HWND_MESSAGE, nullptr, className, nullptr);
+  if (!target || !mainWindow) return 1;
+  LARGE_INTEGER frequency, begin, now;
+  QueryPerformanceFrequency(&frequency);
+  QueryPerformanceCounter(&begin);
+  auto micros = [&](const LARGE_INTEGER& from) {
+    LARGE_INTEGER at;
+    QueryPerformanceCounter(&at);
+    return static_cast<long long>((at.QuadPart - from.QuadPart) * 1000000 / frequency.QuadPart);
+  };
+  std::vector<long long> times;
+  int unanswered = 0;
+  int mainUnanswered = 0;
+  do {
+    LARGE_INTEGER start;
+    QueryPerformanceCounter(&start);
+    DWORD_PTR ignored = 0;
+    if (SendMessageTimeoutA(target, WM_NULL, 0, 0, SMTO_NORMAL, 2000, &ignored)) {
+      times.push_back(micros(start));
+    } else {
+      ++unanswered;
+      times.push_back(micros(start));
+    }
+    if (!SendMessageTimeoutA(mainWindow, WM_NULL, 0, 0, SMTO_NORMAL, 20, &ignored)) ++mainUnanswered;
+    QueryPerformanceCounter(&now);
+  } while (static_cast<DWORD>((now.QuadPart - begin.QuadPart) * 1000 / frequency.QuadPart) < milliseconds);
+  std::sort(times.begin(), times.end());
+  std::printf("answers=%zu unanswered=%d slowest_us=%lld median_us=%lld main_unanswered=%d\n", times.size(),
+              unanswered, times.back(), times[times.size() / 2], mainUnanswered);
   return 0;
 }
 
@@ -148,6 +193,16 @@ int main(int argc, char** argv) {
     if (!SendMessageTimeoutA(window, message, wParam, lParam, SMTO_ABORTIFHUNG, 10000, &result)) return 1;
     std::printf("%lld\n", static_cast<long long>(result));
     return 0;
+  }
+  if (command == "post-to" && argc == 6) {
+    HWND target = reinterpret_cast<HWND>(static_cast<INT_PTR>(NumberFromText(argv[2])));
+    return PostMessageA(target, MessageFromText(argv[3]), static_cast<WPARAM>(NumberFromText(argv[4])),
+                        NumberFromText(argv[5]))
+               ? 0
+               : 1;
+  }
+  if (command == "answers" && argc == 4) {
+    return Answers(argv[2], static_cast<DWORD>(NumberFromText(argv[3])), window);
   }
   if (command == "box" && argc == 3) {
     HWND box = FindBox(argv[2]);

@@ -10,6 +10,7 @@
 
 #include "tools/kanasiftprobe/KanasiftWindows.h"
 #include "ProcessUsage.h"
+#include "platform/OwnObjects.h"
 #include "platform/Win32Handles.h"
 #include "tapline/CharQueue.h"
 #include "tapline/SharedLayout.h"
@@ -66,7 +67,9 @@ std::string ExpectedInput(const std::string& word) {
 class Feeder {
  public:
   bool Open() {
-    mapping_.Reset(OpenFileMappingA(FILE_MAP_READ | FILE_MAP_WRITE, FALSE, tapline::SharedBlockName()));
+    char name[128];
+    if (!ownobj::LevelQualifiedName(tapline::SharedBlockName(), name, sizeof(name))) return false;
+    mapping_.Reset(OpenFileMappingA(FILE_MAP_READ | FILE_MAP_WRITE, FALSE, name));
     if (!mapping_) return false;
     view_.Reset(MapViewOfFile(mapping_.Get(), FILE_MAP_READ | FILE_MAP_WRITE, 0, 0, 0));
     if (!view_) return false;

@@ -4,7 +4,11 @@
 // write outside the capacity a request names, and the view must go on working.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+#include <commctrl.h>
+
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -13,10 +17,12 @@
 #include <thread>
 #include <vector>
 
+#include "platform/OwnObjects.h"
 #include "platform/Win32Handles.h"
 #include "tapline/Tapline.h"
 #include "tests/wine/batch/BatchTestSupport.h"
 #include "tests/wine/common/StartMacros.h"
+#include "view/RemoteViews.h"
 
 namespace {
 
@@ -104,6 +110,153 @@ TEST_F(BatchFaultTest, AHungViewMakesTheStepGiveUpWithinTheBoundAndWorksAgainAft
   EXPECT_TRUE(host_.Running());
 }
 
+// The done event's name is known to every process of the user. One that keeps setting
+// it while nobody answers the request must not keep Kanasift's thread waiting: the wait
+// counts from the request, not from the last wake-up. (A thread here opens the event by
+// its name, as any other process could.)
+TEST_F(BatchFaultTest, ADoneEventSetByAnotherProcessDoesNotProlongTheWait) {
+  ASSERT_TRUE(host_.Start({"--list", TestDataPath("viewhost-names.txt")})) << host_.Error();  // no library there
+  const std::uint32_t next = NextReadRequestId() + 1;  // the request below takes the next number
+  char name[viewread::kObjectNameBytes];
+  ASSERT_TRUE(viewread::ObjectName(name, sizeof(name), GetCurrentProcessId(), next, true));
+  std::atomic<bool> done{false};
+  std::thread nuisance([&] {
+    const DWORD start = GetTickCount();
+    UniqueKernelHandle event;
+    while (!done && Since(start) < 8000) {
+      if (!event) event.Reset(OpenEventA(EVENT_MODIFY_STATE, FALSE, name));
+      if (event) SetEvent(event.Get());
+      Sleep(2);
+    }
+  });
+  ViewRead read(host_.List(), viewread::ReadKind::List, Tapline::viewReadKey());
+  const DWORD start = GetTickCount();
+  const ReadOutcome outcome = read.Begin(65536);
+  const DWORD elapsed = Since(start);
+  done = true;
+  nuisance.join();
+  EXPECT_EQ(outcome, ReadOutcome::Ignored);
+  EXPECT_LT(elapsed, 2000u) << "answer wait, probe and grace: about a second";
+}
+
+// An answer written by someone other than the view's library (the mapping's name can be
+// guessed) that claims far more items than the view has: the walk would go through them
+// all. A list answer must name the count the view itself gave just before.
+TEST_F(BatchFaultTest, AListAnswerClaimingMoreItemsThanTheViewHasIsRefused) {
+  ASSERT_TRUE(host_.Start({"--list", TestDataPath("viewhost-names.txt")})) << host_.Error();  // no library there
+  const std::uint32_t next = NextReadRequestId() + 1;  // the request below takes the next number
+  char mappingName[viewread::kObjectNameBytes];
+  char eventName[viewread::kObjectNameBytes];
+  ASSERT_TRUE(viewread::ObjectName(mappingName, sizeof(mappingName), GetCurrentProcessId(), next, false));
+  ASSERT_TRUE(viewread::ObjectName(eventName, sizeof(eventName), GetCurrentProcessId(), next, true));
+  const HWND list = host_.List();
+  std::thread forger([&] {
+    const DWORD start = GetTickCount();
+    while (Since(start) < 3000) {
+      UniqueKernelHandle mapping(OpenFileMappingA(FILE_MAP_READ | FILE_MAP_WRITE, FALSE, mappingName));
+      UniqueKernelHandle event(OpenEventA(EVENT_MODIFY_STATE, FALSE, eventName));
+      UniqueMappedView memory(mapping ? MapViewOfFile(mapping.Get(), FILE_MAP_READ | FILE_MAP_WRITE, 0, 0, 0) : nullptr);
+      viewread::RequestFacts facts;
+      if (memory && event &&
+          viewread::CheckRequest(memory.Get(), 65536, next, GetCurrentProcessId(), HandleValue(list),
+                                 Tapline::viewReadKey(), facts)) {
+        viewread::AnswerWriter writer(memory.Get(), facts);
+        writer.Begin(viewread::kMaxItems, 0, viewread::kNoItem, 0, 0, 0);
+        SetEvent(event.Get());
+        return;
+      }
+      Sleep(1);
+    }
+  });
+  ViewRead read(list, viewread::ReadKind::List, Tapline::viewReadKey());
+  const ReadOutcome outcome = read.Begin(65536);
+  forger.join();
+  EXPECT_EQ(outcome, ReadOutcome::Refused) << "claimed " << read.Snapshot().itemCount << " items";
+}
+
+// "Deselect every item" is held back until the next message, with the selection of the
+// answer: when the view changed meanwhile (a folder refreshed, another item selected),
+// those indices are other items, and every item must still end deselected.
+TEST_F(BatchFaultTest, AHeldBackDeselectionLeavesNothingSelectedWhenTheViewChangedMeanwhile) {
+  ASSERT_STARTED(StartServedHost());
+  auto outside = OpenRemoteList(host_.List());
+  ASSERT_TRUE(outside->OpenRecord());
+  ASSERT_TRUE(outside->SetItemState(2, kLvisSelected, kLvisSelected));
+  BatchViewProvider views(std::make_unique<CountingViewReads>());
+  {
+    auto list = views.OpenList(ToViewHandle(host_.List()));
+    ASSERT_TRUE(list->OpenRecord());
+    ASSERT_EQ(list->SelectedCount(), 1);
+    ASSERT_EQ(list->FirstSelected(), 2);
+    EXPECT_TRUE(list->SetItemState(kAllItems, 0, kLvisSelected));
+    // The view changes under the step: the selected item is now at index 5.
+    ASSERT_TRUE(outside->SetItemState(2, 0, kLvisSelected));
+    ASSERT_TRUE(outside->SetItemState(5, kLvisSelected, kLvisSelected));
+    EXPECT_TRUE(list->SetItemState(7, kLvisSelected | kLvisFocused, kLvisSelected | kLvisFocused));
+  }
+  EXPECT_EQ(views.Counters().answers, 1u) << "the step was served by an answer";
+  std::vector<int> selected;
+  for (int i = 0; i < outside->ItemCount(); ++i) {
+    if (outside->ItemState(i, kLvisSelected)) selected.push_back(i);
+  }
+  EXPECT_EQ(selected, std::vector<int>({7}));
+}
+
+// A tree item added from outside, at the end of the root items, with a text or none; its
+// handle.
+HTREEITEM InsertRootItem(HWND tree, const char* text) {
+  DWORD processId = 0;
+  GetWindowThreadProcessId(tree, &processId);
+  UniqueKernelHandle process(OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, processId));
+  if (!process) return nullptr;
+  auto* remote = static_cast<char*>(VirtualAllocEx(process.Get(), nullptr, 4096, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+  if (!remote) return nullptr;
+  TVINSERTSTRUCTA insert = {};
+  insert.hParent = TVI_ROOT;
+  insert.hInsertAfter = TVI_LAST;
+  insert.item.mask = text ? TVIF_TEXT : 0;
+  insert.item.pszText = remote + 1024;
+  WriteProcessMemory(process.Get(), remote, &insert, sizeof(insert), nullptr);
+  if (text) WriteProcessMemory(process.Get(), remote + 1024, text, std::strlen(text) + 1, nullptr);
+  auto item = reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(remote)));
+  VirtualFreeEx(process.Get(), remote, 0, MEM_RELEASE);
+  return item;
+}
+
+// The item handles of an answer are good only while the tree keeps those items. One the
+// tree deleted after the answer must never become the caret, nor have its rectangle
+// asked for. Wine's tree view gives a deleted leaf's memory, and with it its handle, to
+// the next item inserted without a text.
+TEST_F(BatchFaultTest, ATreeItemDeletedAfterTheAnswerIsNeverSelected) {
+  ASSERT_TRUE(host_.Start({"--list", TestDataPath("viewhost-names.txt"), "--tree", TestDataPath("viewhost-tree.txt")}))
+      << host_.Error();
+  ASSERT_TRUE(LoadHookLibraryInto(host_));
+  const HWND treeWindow = host_.Tree();
+  const auto caretBefore = SendMessageA(treeWindow, TVM_GETNEXTITEM, TVGN_CARET, 0);
+  BatchViewProvider views(std::make_unique<CountingViewReads>());
+  auto tree = views.OpenTree(ToViewHandle(treeWindow));
+  ASSERT_TRUE(tree->OpenRecord());
+  const TreeItem root = tree->NextItem(TreeRelation::Root, 0);
+  const TreeItem doomed = tree->NextItem(TreeRelation::LastVisible, root);  // a leaf
+  ASSERT_NE(doomed, 0u);
+  ASSERT_NE(static_cast<LRESULT>(doomed), caretBefore);
+  std::string name;
+  ASSERT_TRUE(tree->ItemText(doomed, name));
+
+  ASSERT_TRUE(SendMessageA(treeWindow, TVM_DELETEITEM, 0, static_cast<LPARAM>(doomed)));
+  HTREEITEM newcomer = InsertRootItem(treeWindow, nullptr);
+  ASSERT_NE(newcomer, nullptr);
+  const bool reused = reinterpret_cast<TreeItem>(newcomer) == doomed;
+
+  EXPECT_FALSE(tree->Select(doomed));
+  ItemRect rect;
+  EXPECT_FALSE(tree->LabelRect(doomed, rect));
+  EXPECT_FALSE(tree->Lost()) << "the view answered: it only refused";
+  const auto caretAfter = SendMessageA(treeWindow, TVM_GETNEXTITEM, TVGN_CARET, 0);
+  EXPECT_EQ(caretAfter, caretBefore) << (reused ? "the handle now names the new item" : "the handle names no item");
+  EXPECT_EQ(views.Counters().treeSelects, 1u);
+}
+
 TEST_F(BatchFaultTest, ARequesterThatDiesMidRequestLeavesTheViewWorking) {
   ASSERT_STARTED(StartServedHost());
   // The view's thread sleeps, so the dying requester's message waits in its queue.
@@ -143,6 +296,7 @@ TEST_F(BatchFaultTest, AnUnansweredRequestFallsBackAndLeavesTheThreadAlone) {
   struct HooklessReads : ViewReadService {
     bool Prepare(HWND) override { return true; }
     void Forget(HWND) override { ++forgotten; }
+    std::uint64_t RequestKey() override { return Tapline::viewReadKey(); }
     int forgotten = 0;
   };
   auto reads = std::make_unique<HooklessReads>();
@@ -161,11 +315,51 @@ TEST_F(BatchFaultTest, AnUnansweredRequestFallsBackAndLeavesTheThreadAlone) {
   EXPECT_GT(c.perItemNames, 0u);
 }
 
+// How the objects of a hand-written request are made.
+enum class Making {
+  Own,             // as Kanasift makes them (platform/OwnObjects.h)
+  OthersMapping,   // the mapping with the system's default security, as anyone could
+  OthersEvent,     // the event so
+  FileBacked,      // a mapping of Kanasift's security, backed by a file
+};
+
+// The security Kanasift gives its objects, built here the documented way, for a mapping
+// that must differ from Kanasift's in nothing but its backing.
+struct OwnSecurity {
+  OwnSecurity() {
+    HANDLE token = nullptr;
+    OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token);
+    DWORD size = 0;
+    GetTokenInformation(token, TokenUser, user, sizeof(user), &size);
+    GetTokenInformation(token, TokenIntegrityLevel, level, sizeof(level), &size);
+    CloseHandle(token);
+    PSID userSid = reinterpret_cast<TOKEN_USER*>(user)->User.Sid;
+    PSID levelSid = reinterpret_cast<TOKEN_MANDATORY_LABEL*>(level)->Label.Sid;
+    InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION);
+    InitializeAcl(reinterpret_cast<PACL>(dacl), sizeof(dacl), ACL_REVISION);
+    AddAccessAllowedAce(reinterpret_cast<PACL>(dacl), ACL_REVISION, GENERIC_ALL, userSid);
+    InitializeAcl(reinterpret_cast<PACL>(sacl), sizeof(sacl), ACL_REVISION);
+    AddMandatoryAce(reinterpret_cast<PACL>(sacl), ACL_REVISION, 0,
+                    SYSTEM_MANDATORY_LABEL_NO_WRITE_UP | SYSTEM_MANDATORY_LABEL_NO_READ_UP, levelSid);
+    SetSecurityDescriptorDacl(&descriptor, TRUE, reinterpret_cast<PACL>(dacl), FALSE);
+    SetSecurityDescriptorSacl(&descriptor, TRUE, reinterpret_cast<PACL>(sacl), FALSE);
+    SetSecurityDescriptorOwner(&descriptor, userSid, FALSE);
+    attributes = {sizeof(attributes), &descriptor, FALSE};
+  }
+  alignas(8) BYTE user[256];
+  alignas(8) BYTE level[256];
+  alignas(8) BYTE dacl[256];
+  alignas(8) BYTE sacl[256];
+  SECURITY_DESCRIPTOR descriptor;
+  SECURITY_ATTRIBUTES attributes;
+};
+
 // A request written by hand: the header as Kanasift writes it, changed by each case.
 struct RawRequest {
   HWND target = nullptr;
   std::uint32_t mappingSize = 65536;
   bool createMapping = true;
+  Making making = Making::Own;
   std::uint32_t objectProcessId = GetCurrentProcessId();  // in the object names
   std::uint32_t objectId = NextReadRequestId();
   WPARAM postedId = 0;
@@ -188,7 +382,8 @@ class RawRequestTest : public BatchFaultTest {
     r.target = host_.List();
     r.postedId = r.objectId;
     r.postedProcessId = static_cast<LPARAM>(r.objectProcessId);
-    viewread::WriteRequest(&r.header, r.mappingSize, r.objectId, r.objectProcessId, kind, HandleValue(host_.List()));
+    viewread::WriteRequest(&r.header, r.mappingSize, r.objectId, r.objectProcessId, kind, HandleValue(host_.List()),
+                           Tapline::viewReadKey());
     return r;
   }
 
@@ -200,8 +395,24 @@ class RawRequestTest : public BatchFaultTest {
     viewread::ObjectName(name, sizeof(name), r.objectProcessId, r.objectId, false);
     UniqueKernelHandle mapping;
     UniqueMappedView memory;
+    UniqueKernelHandle file;
     if (r.createMapping) {
-      mapping.Reset(CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, r.mappingSize, name));
+      bool created = false;
+      if (r.making == Making::OthersMapping) {
+        mapping.Reset(CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, r.mappingSize, name));
+      } else if (r.making == Making::FileBacked) {
+        char path[MAX_PATH];
+        GetTempPathA(MAX_PATH, path);
+        std::strcat(path, "ksraw.bin");
+        file.Reset(CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                               FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+        OwnSecurity security;
+        if (file) {
+          mapping.Reset(CreateFileMappingA(file.Get(), &security.attributes, PAGE_READWRITE, 0, r.mappingSize, name));
+        }
+      } else {
+        mapping.Reset(ownobj::CreateOwnMapping(name, r.mappingSize, created));
+      }
       if (mapping) memory.Reset(MapViewOfFile(mapping.Get(), FILE_MAP_READ | FILE_MAP_WRITE, 0, 0, r.mappingSize));
       if (!memory) {
         ADD_FAILURE() << "no mapping";
@@ -211,12 +422,14 @@ class RawRequestTest : public BatchFaultTest {
       std::memcpy(memory.Get(), &r.header, std::min<std::size_t>(sizeof(r.header), r.mappingSize));
     }
     viewread::ObjectName(name, sizeof(name), r.objectProcessId, r.objectId, true);
-    UniqueKernelHandle done(CreateEventA(nullptr, TRUE, FALSE, name));
+    bool created = false;
+    UniqueKernelHandle done(r.making == Making::OthersEvent ? CreateEventA(nullptr, TRUE, FALSE, name)
+                                                            : ownobj::CreateOwnEvent(name, true, created));
     EXPECT_TRUE(PostMessageA(r.target, ReadViewMessageNumber(), r.postedId, r.postedProcessId));
 
     ViewSnapshot barrier;
     std::uint32_t needed = 0;
-    EXPECT_EQ(ReadWholeView(host_.List(), viewread::ReadKind::List, 1 << 20, barrier, needed), ReadOutcome::Read);
+    EXPECT_EQ(ReadWholeView(host_.List(), viewread::ReadKind::List, Tapline::viewReadKey(), 1 << 20, barrier, needed), ReadOutcome::Read);
     result.answered = WaitForSingleObject(done.Get(), 0) == WAIT_OBJECT_0;
     if (memory) {
       const auto* bytes = static_cast<const std::uint8_t*>(memory.Get());
@@ -272,6 +485,14 @@ TEST_F(RawRequestTest, MalformedRequestsAreLeftAloneAndNeverWrittenBeyondTheirCa
        }},
       {"a message without a requester", [](RawRequest& r) { r.postedProcessId = 0; }},
       {"a message naming no mapping", [](RawRequest& r) { r.createMapping = false; }},
+      {"a request without the key of this run", [](RawRequest& r) {
+         r.header.keyLow = 0;
+         r.header.keyHigh = 0;
+       }},
+      {"a request with another key", [](RawRequest& r) { r.header.keyLow ^= 0x10; }},
+      {"a mapping of another's making", [](RawRequest& r) { r.making = Making::OthersMapping; }},
+      {"an event of another's making", [](RawRequest& r) { r.making = Making::OthersEvent; }},
+      {"a mapping backed by a file", [](RawRequest& r) { r.making = Making::FileBacked; }},
   };
   for (const auto& c : ignored) {
     RawRequest r = Prepare();
@@ -337,12 +558,13 @@ int RequestAndDie(const char* listText) {
   const std::uint32_t id = NextReadRequestId();
   char name[viewread::kObjectNameBytes];
   viewread::ObjectName(name, sizeof(name), self, id, false);
-  HANDLE mapping = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 1 << 20, name);
+  bool created = false;
+  HANDLE mapping = ownobj::CreateOwnMapping(name, 1 << 20, created);
   void* memory = mapping ? MapViewOfFile(mapping, FILE_MAP_READ | FILE_MAP_WRITE, 0, 0, 0) : nullptr;
   if (!memory) return 5;
-  viewread::WriteRequest(memory, 1 << 20, id, self, viewread::ReadKind::List, HandleValue(list));
+  viewread::WriteRequest(memory, 1 << 20, id, self, viewread::ReadKind::List, HandleValue(list), Tapline::viewReadKey());
   viewread::ObjectName(name, sizeof(name), self, id, true);
-  if (!CreateEventA(nullptr, TRUE, FALSE, name)) return 6;
+  if (!ownobj::CreateOwnEvent(name, true, created)) return 6;
   if (!PostMessageA(list, ReadViewMessageNumber(), id, self)) return 7;
   TerminateProcess(GetCurrentProcess(), 0);
   return 8;

@@ -90,6 +90,8 @@ bool LoadHookLibraryInto(const ViewhostProcess& host) {
   return false;
 }
 
+std::uint64_t CountingViewReads::RequestKey() { return Tapline::viewReadKey(); }
+
 bool CountingViewReads::Prepare(HWND view) {
   bool ready = Tapline::prepareViewRead(view);
   ++(ready ? prepared : refused);

@@ -36,6 +36,7 @@ class CountingViewReads : public ViewReadService {
  public:
   bool Prepare(HWND view) override;
   void Forget(HWND view) override;
+  std::uint64_t RequestKey() override;
   int prepared = 0;
   int refused = 0;
   int forgotten = 0;
