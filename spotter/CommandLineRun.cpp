@@ -73,7 +73,7 @@ int RunFind(const SpotterOptions& options, const SpotterTexts& texts) {
     console.Error(Fill(texts.cliFolderError, {folder, std::to_wstring(walk.rootError())}));
     return kExitNoFolder;
   }
-  index.ComputeOrder(&ExplorerNameCompare);
+  index.ComputeOrder(&ExplorerSortKey);
   const ShowOptions show = ExplorerShowOptions();
   EntryMatcher matcher(filter, index, show);
   for (std::uint32_t entry : SortedEntries(index, SortColumn::Folder)) {

@@ -100,9 +100,9 @@ class ChunkedArray {
   std::atomic<std::uint32_t> published_{0};
 };
 
-// The order of two names for display (Explorer's StrCmpLogicalW on Windows): negative,
-// zero or positive.
-using NameCompare = int (*)(const wchar_t* a, const wchar_t* b);
+// A name's sort key: keys compared byte by byte give the display order of the names
+// (Explorer's order on Windows: the user's locale, digits as numbers, without case).
+using SortKeyFunction = void (*)(const wchar_t* name, std::string& key);
 
 class EntryIndex {
  public:
@@ -125,7 +125,7 @@ class EntryIndex {
   // The listing has ended (completely or not).
   void MarkListed();
   // Computes the display order of names and folders and makes it visible (after MarkListed).
-  void ComputeOrder(NameCompare compare);
+  void ComputeOrder(SortKeyFunction sortKey);
 
   // --- Readers ---
   std::uint32_t EntryCount() const { return entries_.Size(); }

@@ -9,8 +9,9 @@ namespace {
 
 // A pass looks for a newer request this often (entries).
 constexpr std::uint32_t kCheckEvery = 4096;
-// Passes at least this long are split between two threads.
-constexpr std::uint32_t kSplitAt = 32768;
+// Passes at least this long are split between two threads (shorter ones take less
+// than waking the helper costs, under Wine above all).
+constexpr std::uint32_t kSplitAt = 262144;
 // While the listing grows, results are delivered at most this often.
 constexpr std::chrono::milliseconds kGrowthInterval(100);
 // Answers kept for inputs asked again (a toggled option, a character typed and removed).
@@ -44,26 +45,18 @@ class CachingDictionary : public ReportingDictionary {
   QueryOutcome outcome_ = QueryOutcome::Answered;
 };
 
-struct RangeTask {
-  const EntryMatcher& matcher;
-  const std::uint32_t* order;  // display position -> entry; null: the index's own order
-  std::uint32_t orderSize;
-  bool reversed;
-  const std::function<bool()>& stop;
-};
-
-bool FilterRange(const RangeTask& task, std::uint32_t from, std::uint32_t to, std::vector<std::uint32_t>& rows,
-                 std::uint32_t& shown) {
-  const EntryIndex& index = task.matcher.index();
-  const ShowOptions show = task.matcher.show();
-  for (std::uint32_t position = from; position < to; ++position) {
-    if ((position - from) % kCheckEvery == 0 && task.stop()) return false;
-    std::uint32_t i = position;
-    if (task.order) i = task.order[task.reversed ? task.orderSize - 1 - position : position];
+// Tests [from, to) in the index's order; `take` gets each matching entry.
+template <typename Take>
+bool Test(const EntryMatcher& matcher, std::uint32_t from, std::uint32_t to, const std::function<bool()>& stop,
+          std::uint32_t& shown, Take take) {
+  const EntryIndex& index = matcher.index();
+  const ShowOptions show = matcher.show();
+  for (std::uint32_t i = from; i < to; ++i) {
+    if ((i - from) % kCheckEvery == 0 && stop()) return false;
     const Entry& entry = index.entry(i);
     if (!IsShown(entry.flags, show)) continue;
     ++shown;
-    if (task.matcher.MatchesEntry(entry)) rows.push_back(i);
+    if (matcher.MatchesEntry(entry)) take(i);
   }
   return true;
 }
@@ -144,30 +137,54 @@ void FilterPool::HelperLoop() {
   }
 }
 
-bool FilterPool::Run(const EntryMatcher& matcher, const std::uint32_t* order, std::uint32_t from, std::uint32_t to,
-                     bool reversed, const std::function<bool()>& stop, std::vector<std::uint32_t>& rows,
-                     std::uint32_t& shown) {
-  const RangeTask task{matcher, order, to, reversed, stop};
-  if (!helper_.joinable() || to - from < kSplitAt) return FilterRange(task, from, to, rows, shown);
-
-  const std::uint32_t middle = from + (to - from) / 2;
-  std::vector<std::uint32_t> secondRows;
-  std::uint32_t secondShown = 0;
+bool FilterPool::Split(std::uint32_t from, std::uint32_t to,
+                       const std::function<bool(std::uint32_t, std::uint32_t, int)>& part) {
+  if (!helper_.joinable() || to - from < kSplitAt) return part(from, to, 0);
+  const std::uint32_t middle = (from + (to - from) / 2) & ~63u;
   bool secondDone = false;
   {
     std::lock_guard<std::mutex> guard(lock_);
-    task_ = [&] { secondDone = FilterRange(task, middle, to, secondRows, secondShown); };
+    task_ = [&] { secondDone = part(middle, to, 1); };
     taskDone_ = false;
   }
   changed_.notify_all();
-  const bool firstDone = FilterRange(task, from, middle, rows, shown);
-  {
-    std::unique_lock<std::mutex> guard(lock_);
-    changed_.wait(guard, [&] { return taskDone_; });
+  const bool firstDone = part(from, middle, 0);
+  std::unique_lock<std::mutex> guard(lock_);
+  changed_.wait(guard, [&] { return taskDone_; });
+  return firstDone && secondDone;
+}
+
+bool FilterPool::Collect(const EntryMatcher& matcher, std::uint32_t from, std::uint32_t to,
+                         const std::function<bool()>& stop, std::vector<std::uint32_t>& rows, std::uint32_t& shown) {
+  std::vector<std::uint32_t> parts[2];
+  std::uint32_t counts[2] = {0, 0};
+  const bool done = Split(from, to, [&](std::uint32_t a, std::uint32_t b, int half) {
+    return Test(matcher, a, b, stop, counts[half], [&](std::uint32_t i) { parts[half].push_back(i); });
+  });
+  if (!done) return false;
+  rows.insert(rows.end(), parts[0].begin(), parts[0].end());
+  rows.insert(rows.end(), parts[1].begin(), parts[1].end());
+  shown += counts[0] + counts[1];
+  return true;
+}
+
+bool FilterPool::CollectOrdered(const EntryMatcher& matcher, const std::vector<std::uint32_t>& order, bool reversed,
+                                const std::function<bool()>& stop, std::vector<std::uint32_t>& rows,
+                                std::uint32_t& shown) {
+  const auto count = static_cast<std::uint32_t>(order.size());
+  // The halves meet at a multiple of 64: each writes words of its own.
+  std::vector<std::uint64_t> bits((count + 63) / 64, 0);
+  std::uint32_t counts[2] = {0, 0};
+  const bool done = Split(0, count, [&](std::uint32_t a, std::uint32_t b, int half) {
+    return Test(matcher, a, b, stop, counts[half],
+                [&](std::uint32_t i) { bits[i >> 6] |= std::uint64_t{1} << (i & 63); });
+  });
+  if (!done) return false;
+  shown += counts[0] + counts[1];
+  for (std::uint32_t position = 0; position < count; ++position) {
+    const std::uint32_t i = order[reversed ? count - 1 - position : position];
+    if ((bits[i >> 6] >> (i & 63)) & 1u) rows.push_back(i);
   }
-  if (!firstDone || !secondDone) return false;
-  rows.insert(rows.end(), secondRows.begin(), secondRows.end());
-  shown += secondShown;
   return true;
 }
 
@@ -317,7 +334,7 @@ void FilterWorker::Run() {
         }
         std::vector<std::uint32_t> sorted;
         std::uint32_t sortedShown = 0;
-        if (!pool_.Run(*matcher, order.data(), 0, count, request.sort.descending, stop, sorted, sortedShown)) {
+        if (!pool_.CollectOrdered(*matcher, order, request.sort.descending, stop, sorted, sortedShown)) {
           continue;  // superseded: the next round starts over
         }
         rows.swap(sorted);
@@ -326,7 +343,7 @@ void FilterWorker::Run() {
         processed = count;
         changedRows = true;
       } else if (!ordered && processed < count) {
-        if (!pool_.Run(*matcher, nullptr, processed, count, false, stop, rows, shown)) continue;
+        if (!pool_.Collect(*matcher, processed, count, stop, rows, shown)) continue;
         processed = count;
         changedRows = true;
       }

@@ -58,8 +58,10 @@ class ResultSink {
   virtual void Deliver(std::shared_ptr<const FilterResult> result) = 0;
 };
 
-// The entries of [from, to) of `order` (or of the index when null) that match, with the
-// count of shown ones; split between the calling thread and a helper when that pays.
+// Filter passes over an index, split between the calling thread and a helper when that
+// pays. Entries are tested in the index's own order, where they lie in memory one after
+// another; a pass in display order collects the matches as bits first and then reads
+// them out along the order.
 class FilterPool {
  public:
   explicit FilterPool(bool useHelper);
@@ -67,12 +69,20 @@ class FilterPool {
   FilterPool(const FilterPool&) = delete;
   FilterPool& operator=(const FilterPool&) = delete;
 
-  // False when `stop` returned true before the pass ended (the output is then partial).
-  bool Run(const EntryMatcher& matcher, const std::uint32_t* order, std::uint32_t from, std::uint32_t to,
-           bool reversed, const std::function<bool()>& stop, std::vector<std::uint32_t>& rows,
-           std::uint32_t& shown);
+  // Appends the matching entries of [from, to) in the index's order, and counts the
+  // shown ones. False when `stop` returned true before the pass ended (the output is
+  // then partial).
+  bool Collect(const EntryMatcher& matcher, std::uint32_t from, std::uint32_t to, const std::function<bool()>& stop,
+               std::vector<std::uint32_t>& rows, std::uint32_t& shown);
+  // The matching entries among the first order.size() entries, in the order given (or
+  // its reverse).
+  bool CollectOrdered(const EntryMatcher& matcher, const std::vector<std::uint32_t>& order, bool reversed,
+                      const std::function<bool()>& stop, std::vector<std::uint32_t>& rows, std::uint32_t& shown);
 
  private:
+  // Runs `part(from, to)` over [from, to), in two halves split at a multiple of 64 when
+  // the range is large; false when a part returned false.
+  bool Split(std::uint32_t from, std::uint32_t to, const std::function<bool(std::uint32_t, std::uint32_t, int)>& part);
   void HelperLoop();
 
   std::mutex lock_;

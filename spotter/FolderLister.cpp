@@ -1,7 +1,5 @@
 #include "spotter/FolderLister.h"
 
-#include <shlwapi.h>
-
 #include "platform/Win32Handles.h"
 
 namespace {
@@ -58,14 +56,28 @@ bool Win32DirectoryReader::Identify(const std::wstring& path, FolderIdentity& id
   return true;
 }
 
-int ExplorerNameCompare(const wchar_t* a, const wchar_t* b) { return StrCmpLogicalW(a, b); }
+void ExplorerSortKey(const wchar_t* name, std::string& key) {
+  // Numbers by value where the system knows how (Windows 7 and later), else as text.
+  for (DWORD flags : {DWORD{LCMAP_SORTKEY | NORM_IGNORECASE | SORT_DIGITSASNUMBERS}, DWORD{LCMAP_SORTKEY | NORM_IGNORECASE}}) {
+    const int size = LCMapStringEx(LOCALE_NAME_USER_DEFAULT, flags, name, -1, nullptr, 0, nullptr, nullptr, 0);
+    if (size <= 0) continue;
+    key.resize(static_cast<std::size_t>(size));
+    // With LCMAP_SORTKEY the output is bytes, whatever the pointer's type.
+    if (LCMapStringEx(LOCALE_NAME_USER_DEFAULT, flags, name, -1, reinterpret_cast<LPWSTR>(key.data()), size, nullptr,
+                      nullptr, 0) > 0) {
+      return;
+    }
+  }
+  // No key from the system: the name's own units.
+  key.assign(reinterpret_cast<const char*>(name), wcslen(name) * sizeof(wchar_t));
+}
 
 FolderLister::FolderLister(const std::wstring& root, std::function<void()> changed, std::function<void()> finished)
     : index_(std::make_shared<EntryIndex>(root)), walk_(*index_, reader_, changed) {
   thread_ = std::thread([this, changed = std::move(changed), finished = std::move(finished)] {
     rootReadable_.store(walk_.Run(cancel_), std::memory_order_release);
     if (!cancel_.load()) {
-      index_->ComputeOrder(&ExplorerNameCompare);
+      index_->ComputeOrder(&ExplorerSortKey);
       if (changed) changed();
     }
     if (finished) finished();

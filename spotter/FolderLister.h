@@ -21,8 +21,9 @@ class Win32DirectoryReader : public DirectoryReader {
   bool Identify(const std::wstring& path, FolderIdentity& identity) override;
 };
 
-// Explorer's order of names: StrCmpLogicalW (numbers by value, letters without case).
-int ExplorerNameCompare(const wchar_t* a, const wchar_t* b);
+// Explorer's order of names (StrCmpLogicalW: the user's locale, numbers by value, letters
+// without case), as sort keys.
+void ExplorerSortKey(const wchar_t* name, std::string& key);
 
 class FolderLister {
  public:

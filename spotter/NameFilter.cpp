@@ -71,10 +71,9 @@ SearchOptions SearchOptionsFrom(TaskTrayAppIniFile& file) {
   return options;
 }
 
-std::wstring FoldHalfWidthKana(std::wstring_view name, std::vector<std::uint32_t>* origin) {
+void FoldHalfWidthKana(std::wstring_view name, std::wstring& out, std::vector<std::uint32_t>* origin) {
   const KanaTable& kana = Kana();
-  std::wstring out;
-  out.reserve(name.size());
+  out.clear();
   if (origin) origin->clear();
   for (std::size_t i = 0; i < name.size(); ++i) {
     const wchar_t c = name[i];
@@ -98,7 +97,6 @@ std::wstring FoldHalfWidthKana(std::wstring_view name, std::vector<std::uint32_t
     i += used - 1;
   }
   if (origin) origin->push_back(static_cast<std::uint32_t>(name.size()));  // the end
-  return out;
 }
 
 // --- Parts ------------------------------------------------------------------------------
@@ -143,7 +141,7 @@ NameFilter::Part::Part(std::wstring_view text, const SearchOptions& options, Dic
   }
   kind_ = Kind::Regex;
   filter.sawRegex_ = true;
-  first_ = FirstChars(wide);
+  fast_.emplace(wide);
 }
 
 bool NameFilter::Part::Matches(const wchar_t* text, std::size_t length, MatchSpan* span) const {
@@ -178,19 +176,27 @@ bool NameFilter::Part::MatchLiteral(const wchar_t* text, std::size_t length, Mat
 }
 
 bool NameFilter::Part::MatchRegex(const wchar_t* text, std::size_t length, MatchSpan* span) const {
-  if (failed_.load(std::memory_order_relaxed) || length == 0) return false;
-  std::size_t from = 0;
-  if (anchored_) {
-    if (!first_.Contains(text[0])) return false;
-  } else if (first_.known()) {
-    while (from < length && !first_.Contains(text[from])) ++from;
-    if (from == length) return false;
+  if (length == 0) return false;
+  if (!fast_->known() || fast_->gaveUp()) return MatchWithEngine(text, length, span);
+  // Where a match may begin: the first character only, or, in partial mode, the first
+  // position from which one does.
+  const std::size_t last = anchored_ ? 0 : length - 1;
+  for (std::size_t at = 0; at <= last; ++at) {
+    std::size_t end = 0;
+    if (!fast_->MayBeginWith(text[at]) || !fast_->MatchAt(text, length, at, end)) continue;
+    if (span) *span = MatchSpan{static_cast<std::uint32_t>(at), static_cast<std::uint32_t>(end - at)};
+    return true;
   }
+  return fast_->gaveUp() ? MatchWithEngine(text, length, span) : false;
+}
+
+bool NameFilter::Part::MatchWithEngine(const wchar_t* text, std::size_t length, MatchSpan* span) const {
+  if (failed_.load(std::memory_order_relaxed)) return false;
+  if (anchored_ && !fast_->MayBeginWith(text[0])) return false;
   thread_local boost::match_results<const wchar_t*> match;
-  auto flags = anchored_ ? boost::match_default | boost::match_continuous : boost::match_default;
-  if (from > 0) flags |= boost::match_prev_avail;
+  const auto flags = anchored_ ? boost::match_default | boost::match_continuous : boost::match_default;
   try {
-    if (!boost::regex_search(text + from, text + length, match, regex_, flags)) return false;
+    if (!boost::regex_search(text, text + length, match, regex_, flags)) return false;
   } catch (const std::exception&) {
     // Boost's complexity limit ("(a*)*b"): the pattern matches nothing from now on, so
     // a large tree does not pay that price for every name.
@@ -246,7 +252,8 @@ bool NameFilter::MatchPart(const Part& part, const wchar_t* name, std::size_t le
   if (!halfWidthKana || part.kind() != Part::Kind::Regex) return part.Matches(name, length, span);
   // Kanasift matches half-width katakana as full width; the span is mapped back.
   thread_local std::vector<std::uint32_t> origin;
-  const std::wstring folded = FoldHalfWidthKana(std::wstring_view(name, length), span ? &origin : nullptr);
+  thread_local std::wstring folded;
+  FoldHalfWidthKana(std::wstring_view(name, length), folded, span ? &origin : nullptr);
   MatchSpan inFolded;
   if (!part.Matches(folded.data(), folded.size(), span ? &inFolded : nullptr)) return false;
   if (span) {

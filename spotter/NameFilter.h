@@ -20,6 +20,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -28,7 +29,7 @@
 #include "search/Pattern.h"
 #include "search/SearchState.h"
 #include "spotter/EntryIndex.h"
-#include "spotter/FirstChars.h"
+#include "spotter/MigemoMatcher.h"
 
 class TaskTrayAppIniFile;
 
@@ -52,9 +53,9 @@ struct MatchSpan {
 };
 
 // Half-width katakana folded to full width (a following sound mark joined to its
-// character), as Kanasift folds names through JIS. `origin`, when given, receives for
-// each unit of the result the index of the unit of `name` it came from.
-std::wstring FoldHalfWidthKana(std::wstring_view name, std::vector<std::uint32_t>* origin);
+// character), as Kanasift folds names through JIS, into `out`. `origin`, when given,
+// receives for each unit of the result the index of the unit of `name` it came from.
+void FoldHalfWidthKana(std::wstring_view name, std::wstring& out, std::vector<std::uint32_t>* origin);
 
 class NameFilter {
  public:
@@ -91,12 +92,13 @@ class NameFilter {
    private:
     bool MatchLiteral(const wchar_t* text, std::size_t length, MatchSpan* span) const;
     bool MatchRegex(const wchar_t* text, std::size_t length, MatchSpan* span) const;
+    bool MatchWithEngine(const wchar_t* text, std::size_t length, MatchSpan* span) const;
 
     Kind kind_ = Kind::Any;
     bool anchored_ = true;   // the match must begin at the first character
     std::wstring literal_;
-    Pattern regex_;
-    FirstChars first_{std::wstring_view()};
+    FastPattern regex_;
+    std::optional<MigemoMatcher> fast_;  // for Regex parts
     mutable std::atomic<bool> failed_{false};  // the engine gave up on this pattern once
   };
 

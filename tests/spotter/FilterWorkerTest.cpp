@@ -3,6 +3,7 @@
 // is ordered, and a pass split between two threads gives what one thread gives.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -68,7 +69,14 @@ FilterWorker::DictionaryFactory Slow() {
   return [] { return std::unique_ptr<ReportingDictionary>(std::make_unique<SlowDictionary>()); };
 }
 
-int Compare(const wchar_t* a, const wchar_t* b) { return std::wstring(a).compare(b); }
+// Names in the order of their units: each unit big-endian, so bytes compare as units.
+void Compare(const wchar_t* name, std::string& key) {
+  key.clear();
+  for (; *name; ++name) {
+    const auto unit = static_cast<std::uint32_t>(*name);
+    for (int shift = 24; shift >= 0; shift -= 8) key += static_cast<char>((unit >> shift) & 0xFF);
+  }
+}
 
 FilterRequest Input(const wchar_t* input, SortOrder sort = {}) {
   FilterRequest request;
@@ -181,10 +189,16 @@ TEST(FilterWorker, SortedEntriesAndTwoThreadsAgreeWithOne) {
   std::vector<std::uint32_t> one, two;
   std::uint32_t shownOne = 0, shownTwo = 0;
   FilterPool single(false), pair(true);
-  ASSERT_TRUE(single.Run(matcher, byDate.data(), 0, 100000, true, never, one, shownOne));
-  ASSERT_TRUE(pair.Run(matcher, byDate.data(), 0, 100000, true, never, two, shownTwo));
+  ASSERT_TRUE(single.CollectOrdered(matcher, byDate, true, never, one, shownOne));
+  ASSERT_TRUE(pair.CollectOrdered(matcher, byDate, true, never, two, shownTwo));
   EXPECT_EQ(one.size(), 33334u);
   EXPECT_EQ(one, two);
+  EXPECT_EQ(index->entry(one.front()).modified, 6u);  // the latest first
+  std::vector<std::uint32_t> listed;
+  std::uint32_t shownListed = 0;
+  ASSERT_TRUE(pair.Collect(matcher, 0, 100000, never, listed, shownListed));
+  ASSERT_EQ(listed.size(), 33334u);
+  EXPECT_TRUE(std::is_sorted(listed.begin(), listed.end()));
   EXPECT_EQ(shownOne, 100000u);
   EXPECT_EQ(shownTwo, 100000u);
 }

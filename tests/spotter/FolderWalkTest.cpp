@@ -205,10 +205,12 @@ TEST(EntryIndex, OrderPutsNamesByTheCompareAndFoldersInTreeOrder) {
   walk.Run(cancel);
   EXPECT_FALSE(index.ordered());
   // Case-blind order, with numbers as text (StrCmpLogicalW would put File2 first).
-  index.ComputeOrder([](const wchar_t* x, const wchar_t* y) {
-    for (; *x && std::towlower(*x) == std::towlower(*y); ++x, ++y) {
+  index.ComputeOrder([](const wchar_t* name, std::string& key) {
+    key.clear();
+    for (; *name; ++name) {
+      const auto unit = static_cast<std::uint32_t>(std::towlower(*name));
+      for (int shift = 24; shift >= 0; shift -= 8) key += static_cast<char>((unit >> shift) & 0xFF);
     }
-    return static_cast<int>(std::towlower(*x)) - static_cast<int>(std::towlower(*y));
   });
   ASSERT_TRUE(index.ordered());
   std::vector<std::wstring> byName(index.EntryCount());
