@@ -65,24 +65,23 @@ int RunFind(const SpotterOptions& options, const SpotterTexts& texts) {
   }
 
   const std::wstring folder = FullFolderPath(options.folder);
+  const ShowOptions show = ExplorerShowOptions();
   EntryIndex index(folder);
   Win32DirectoryReader reader;
-  FolderWalk walk(index, reader);
+  FolderWalk walk(index, reader, {}, show);
   std::atomic<bool> cancel{false};
   if (!walk.Run(cancel)) {
     console.Error(Fill(texts.cliFolderError, {folder, std::to_wstring(walk.rootError())}));
     return kExitNoFolder;
   }
   index.ComputeOrder(&ExplorerSortKey);
-  const ShowOptions show = ExplorerShowOptions();
   EntryMatcher matcher(filter, index, show);
   for (std::uint32_t entry : SortedEntries(index, SortColumn::Folder)) {
     if (!matcher.Matches(entry)) continue;
     console.Out(std::wstring_view(index.FullPath(entry)));
     console.Out(std::wstring_view(L"\r\n"));
   }
-  const std::uint32_t unreadable =
-      walk.counts().unreadable.load() - (show.hidden ? 0 : walk.counts().unreadableHidden.load());
+  const std::uint32_t unreadable = walk.counts().unreadable.load();
   if (unreadable > 0) console.Error(Fill(texts.cliUnreadable, {std::to_wstring(unreadable)}));
   return kExitOk;
 }

@@ -12,8 +12,9 @@ constexpr std::uint32_t kCheckEvery = 4096;
 // Passes at least this long are split between two threads (shorter ones take less
 // than waking the helper costs, under Wine above all).
 constexpr std::uint32_t kSplitAt = 262144;
-// While the listing grows, results are delivered at most this often.
-constexpr std::chrono::milliseconds kGrowthInterval(100);
+// While the listing grows, results are delivered at most this often (each delivery costs
+// the window a new row count, which redraws its scroll bar).
+constexpr std::chrono::milliseconds kGrowthInterval(250);
 // Answers kept for inputs asked again (a toggled option, a character typed and removed).
 constexpr std::size_t kCachedAnswers = 256;
 
@@ -110,8 +111,13 @@ std::vector<std::uint32_t> SortedEntries(const EntryIndex& index, SortColumn col
 
 // --- FilterPool -------------------------------------------------------------------------
 
-FilterPool::FilterPool(bool useHelper) {
-  if (useHelper && std::thread::hardware_concurrency() != 1) helper_ = std::thread([this] { HelperLoop(); });
+FilterPool::FilterPool(bool useHelper, std::function<void()> threadStart) {
+  if (useHelper && std::thread::hardware_concurrency() != 1) {
+    helper_ = std::thread([this, threadStart = std::move(threadStart)] {
+      if (threadStart) threadStart();
+      HelperLoop();
+    });
+  }
 }
 
 FilterPool::~FilterPool() {
@@ -190,8 +196,9 @@ bool FilterPool::CollectOrdered(const EntryMatcher& matcher, const std::vector<s
 
 // --- FilterWorker -----------------------------------------------------------------------
 
-FilterWorker::FilterWorker(DictionaryFactory makeDictionary, ResultSink& sink, bool useHelper)
-    : makeDictionary_(std::move(makeDictionary)), sink_(sink), pool_(useHelper) {
+FilterWorker::FilterWorker(DictionaryFactory makeDictionary, ResultSink& sink, bool useHelper,
+                           std::function<void()> threadStart)
+    : makeDictionary_(std::move(makeDictionary)), sink_(sink), threadStart_(threadStart), pool_(useHelper, threadStart) {
   thread_ = std::thread([this] { Run(); });
 }
 
@@ -240,6 +247,7 @@ bool FilterWorker::Superseded(std::uint64_t generation, std::uint64_t indexSeria
 }
 
 void FilterWorker::Run() {
+  if (threadStart_) threadStart_();
   std::unique_ptr<ReportingDictionary> made = makeDictionary_();
   if (!made) return;
   CachingDictionary dictionary(*made);

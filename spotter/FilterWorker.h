@@ -64,7 +64,8 @@ class ResultSink {
 // them out along the order.
 class FilterPool {
  public:
-  explicit FilterPool(bool useHelper);
+  // `threadStart` (may be empty) runs first on the helper thread.
+  explicit FilterPool(bool useHelper, std::function<void()> threadStart = {});
   ~FilterPool();
   FilterPool(const FilterPool&) = delete;
   FilterPool& operator=(const FilterPool&) = delete;
@@ -98,8 +99,10 @@ class FilterWorker {
   using DictionaryFactory = std::function<std::unique_ptr<ReportingDictionary>()>;
 
   // The dictionary is made on the worker thread (its answers may come to a window of
-  // that thread). `useHelper` adds the second filter thread.
-  FilterWorker(DictionaryFactory makeDictionary, ResultSink& sink, bool useHelper = true);
+  // that thread). `useHelper` adds the second filter thread. `threadStart` (may be empty)
+  // runs first on both threads (the window lowers their priority with it).
+  FilterWorker(DictionaryFactory makeDictionary, ResultSink& sink, bool useHelper = true,
+               std::function<void()> threadStart = {});
   ~FilterWorker();
   FilterWorker(const FilterWorker&) = delete;
   FilterWorker& operator=(const FilterWorker&) = delete;
@@ -126,6 +129,7 @@ class FilterWorker {
 
   DictionaryFactory makeDictionary_;
   ResultSink& sink_;
+  std::function<void()> threadStart_;
   FilterPool pool_;
   mutable std::mutex lock_;
   std::condition_variable changed_;

@@ -72,9 +72,12 @@ void ExplorerSortKey(const wchar_t* name, std::string& key) {
   key.assign(reinterpret_cast<const char*>(name), wcslen(name) * sizeof(wchar_t));
 }
 
-FolderLister::FolderLister(const std::wstring& root, std::function<void()> changed, std::function<void()> finished)
-    : index_(std::make_shared<EntryIndex>(root)), walk_(*index_, reader_, changed) {
+FolderLister::FolderLister(const std::wstring& root, ShowOptions show, std::function<void()> changed,
+                           std::function<void()> finished)
+    : index_(std::make_shared<EntryIndex>(root)), walk_(*index_, reader_, changed, show) {
   thread_ = std::thread([this, changed = std::move(changed), finished = std::move(finished)] {
+    // The window's thread comes first.
+    SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL);
     rootReadable_.store(walk_.Run(cancel_), std::memory_order_release);
     if (!cancel_.load()) {
       index_->ComputeOrder(&ExplorerSortKey);

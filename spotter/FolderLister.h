@@ -27,9 +27,11 @@ void ExplorerSortKey(const wchar_t* name, std::string& key);
 
 class FolderLister {
  public:
-  // Starts listing `root` (a full path). `changed` runs on the listing thread after each
-  // publication; `finished` once at the end, after the order was computed.
-  FolderLister(const std::wstring& root, std::function<void()> changed, std::function<void()> finished);
+  // Starts listing `root` (a full path), into the folders that `show` shows. `changed`
+  // runs on the listing thread after each publication; `finished` once at the end, after
+  // the order was computed.
+  FolderLister(const std::wstring& root, ShowOptions show, std::function<void()> changed,
+               std::function<void()> finished);
   // Stops the walk and waits for the thread.
   ~FolderLister();
   FolderLister(const FolderLister&) = delete;

@@ -19,8 +19,9 @@ std::uint16_t FlagsOf(std::uint32_t attributes, std::uint16_t inherited) {
 
 }  // namespace
 
-FolderWalk::FolderWalk(EntryIndex& index, DirectoryReader& reader, std::function<void()> published)
-    : index_(index), reader_(reader), published_(std::move(published)) {}
+FolderWalk::FolderWalk(EntryIndex& index, DirectoryReader& reader, std::function<void()> published,
+                       ShowOptions walkInto)
+    : index_(index), reader_(reader), published_(std::move(published)), walkInto_(walkInto) {}
 
 bool FolderWalk::Run(const std::atomic<bool>& cancel) {
   std::deque<std::uint32_t> pending{kRootFolder};
@@ -49,7 +50,7 @@ bool FolderWalk::Run(const std::atomic<bool>& cancel) {
             truncated_ = true;
             return false;
           }
-          if (flags & kEntryFolder) {
+          if ((flags & kEntryFolder) && IsShown(flags, walkInto_)) {
             const bool isLink = (item.attributes & kAttributeReparsePoint) != 0;
             if (!isLink || ShouldFollow(folder, EntryIndex::Join(path, name))) {
               const std::uint32_t child = index_.AddFolder(entry, folder);
@@ -59,7 +60,7 @@ bool FolderWalk::Run(const std::atomic<bool>& cancel) {
               }
               pending.push_back(child);
             }
-          } else {
+          } else if (!(flags & kEntryFolder)) {
             counts_.files.fetch_add(1, std::memory_order_relaxed);
           }
           if (++sincePublish >= kPublishEvery) publish();
@@ -73,7 +74,6 @@ bool FolderWalk::Run(const std::atomic<bool>& cancel) {
       rootError_ = error;
     } else {
       counts_.unreadable.fetch_add(1, std::memory_order_relaxed);
-      if (inherited & (kEntryHidden | kEntryProtected)) counts_.unreadableHidden.fetch_add(1, std::memory_order_relaxed);
     }
     publish();
   }

@@ -7,7 +7,8 @@
 // an earlier link already led to; so the walk always ends and lists nothing twice
 // through links. Folders that cannot be read are counted, not reported one by one.
 // Hidden and protected system entries are listed with flags (their contents inherit
-// them), so that showing or hiding them needs no new walk.
+// them); a folder that is not shown is not walked into (a hidden .git or cache folder
+// can hold more than the rest of the tree).
 #pragma once
 
 #include <atomic>
@@ -54,14 +55,15 @@ struct WalkCounts {
   std::atomic<std::uint32_t> folders{0};          // folders read
   std::atomic<std::uint32_t> files{0};            // files listed
   std::atomic<std::uint32_t> unreadable{0};       // folders that could not be read
-  std::atomic<std::uint32_t> unreadableHidden{0};   // of those, hidden ones
   std::atomic<std::uint32_t> skippedLinks{0};     // links not followed (loops, repeats, dangling)
 };
 
 class FolderWalk {
  public:
   // `published` (may be empty) is called on the walking thread after each publication.
-  FolderWalk(EntryIndex& index, DirectoryReader& reader, std::function<void()> published = {});
+  // Folders that `walkInto` would not show are listed but not read.
+  FolderWalk(EntryIndex& index, DirectoryReader& reader, std::function<void()> published = {},
+             ShowOptions walkInto = ShowOptions{true, true});
 
   // Walks the whole tree unless `cancel` is set meanwhile. False when the root itself
   // could not be read (rootError() tells why). Marks the index listed either way.
@@ -79,6 +81,7 @@ class FolderWalk {
   EntryIndex& index_;
   DirectoryReader& reader_;
   std::function<void()> published_;
+  ShowOptions walkInto_;
   WalkCounts counts_;
   std::uint32_t rootError_ = 0;
   bool truncated_ = false;

@@ -40,6 +40,7 @@ class ResultList {
   bool HandleNotify(NMHDR* header, LRESULT& result);
 
  private:
+  void WarmFonts(HFONT normal);
   void FillRow(NMLVDISPINFOW& info) const;
   LRESULT CustomDraw(NMLVCUSTOMDRAW& draw);
   void DrawName(NMLVCUSTOMDRAW& draw, int row);

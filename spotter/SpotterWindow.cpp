@@ -22,7 +22,13 @@ constexpr DWORD kQueryTimeoutMs = 5000;
 constexpr int kMaxInputChars = 255;
 constexpr UINT_PTR kInputSubclassId = 1;
 constexpr UINT_PTR kProgressTimer = 1;
-constexpr UINT kProgressIntervalMs = 100;
+constexpr UINT kProgressIntervalMs = 250;
+// While the listing grows, the list takes a new row count at most this often once it
+// has a screenful: a new count repaints the list, which costs the window tens of
+// milliseconds under Wine while the listing keeps the processors busy. The counts in
+// the status line follow every result.
+constexpr DWORD kListGrowthMs = 2000;
+constexpr std::size_t kScreenful = 100;
 
 // Posted by the filter thread when results wait, and by the listing when it has ended.
 constexpr UINT UM_RESULTS = WM_APP + 1;
@@ -146,7 +152,10 @@ bool SpotterWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, IN
       OnDropFiles(reinterpret_cast<HDROP>(wParam));
       return true;
     case WM_TIMER:
-      if (wParam == kProgressTimer) UpdateProgress();
+      if (wParam == kProgressTimer) {
+        if (held_ && GetTickCount() - listShownAt_ >= kListGrowthMs) ShowResult(std::move(held_), false);
+        UpdateProgress();
+      }
       return true;
     case UM_RESULTS:
       OnResults();
@@ -186,9 +195,10 @@ void SpotterWindow::OnInitDialog() {
                     reinterpret_cast<DWORD_PTR>(list_.window()));
   BuildMenu();
   RememberLayout();
+  // The filter threads yield to this one: the window answers first.
   worker_ = std::make_unique<FilterWorker>(
       [] { return std::unique_ptr<ReportingDictionary>(std::make_unique<KanasiftDictionary>(kQueryTimeoutMs)); },
-      *this);
+      *this, true, [] { SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL); });
   StartListing(root_);
   RequestResults();
 }
@@ -394,7 +404,7 @@ void SpotterWindow::StartListing(const std::wstring& root) {
   HWND window = window_;
   FilterWorker* worker = worker_.get();
   lister_ = std::make_unique<FolderLister>(
-      root_, [worker] { worker->IndexChanged(); }, [window] { PostMessageW(window, UM_LISTED, 0, 0); });
+      root_, show_, [worker] { worker->IndexChanged(); }, [window] { PostMessageW(window, UM_LISTED, 0, 0); });
   worker_->SetIndex(lister_->index());
   SetTimer(window_, kProgressTimer, kProgressIntervalMs, nullptr);
   UpdateProgress();
@@ -416,7 +426,7 @@ void SpotterWindow::UpdateProgress() {
   }
   std::wstring text = Fill(listed ? texts_.read : texts_.reading,
                            {Grouped(counts.folders.load()), Grouped(counts.files.load())});
-  const std::uint32_t unreadable = counts.unreadable.load() - (show_.hidden ? 0 : counts.unreadableHidden.load());
+  const std::uint32_t unreadable = counts.unreadable.load();
   if (unreadable > 0) text += L"  " + Fill(texts_.unreadable, {Grouped(unreadable)});
   if (listed && lister_->truncated()) text += std::wstring(L"  ") + texts_.truncated;
   SetStatus(IDC_PROGRESS, text);
@@ -446,19 +456,31 @@ void SpotterWindow::OnResults() {
   // Only the latest request's results are shown; the index must be the current one.
   if (!result || result->generation != requested_ || !lister_ || result->index != lister_->index()) return;
   const bool newRequest = result->generation != displayedGeneration_;
-  displayedGeneration_ = result->generation;
-  list_.Show(std::move(result), newRequest);
-  UpdateStatus();
+  const std::shared_ptr<const FilterResult>& shown = list_.shown();
+  const bool growth = !newRequest && !result->listed && shown && shown->ordered == result->ordered;
+  if (growth && shown->rows.size() >= kScreenful && GetTickCount() - listShownAt_ < kListGrowthMs) {
+    held_ = std::move(result);
+    UpdateStatus(*held_);
+    return;
+  }
+  ShowResult(std::move(result), newRequest);
 }
 
-void SpotterWindow::UpdateStatus() {
-  const std::shared_ptr<const FilterResult>& result = list_.shown();
-  if (!result || !result->filter) return;
-  std::wstring text = Fill(texts_.count, {Grouped(result->rows.size()), Grouped(result->shown)});
+void SpotterWindow::ShowResult(std::shared_ptr<const FilterResult> result, bool newRequest) {
+  held_.reset();
+  displayedGeneration_ = result->generation;
+  listShownAt_ = GetTickCount();
+  list_.Show(std::move(result), newRequest);
+  UpdateStatus(*list_.shown());
+}
+
+void SpotterWindow::UpdateStatus(const FilterResult& result) {
+  if (!result.filter) return;
+  std::wstring text = Fill(texts_.count, {Grouped(result.rows.size()), Grouped(result.shown)});
   std::wstring message;
-  switch (result->filter->state()) {
+  switch (result.filter->state()) {
     case FilterState::Unexpanded:
-      switch (result->outcome) {
+      switch (result.outcome) {
         case QueryOutcome::NotRunning: message = texts_.notRunning; break;
         case QueryOutcome::NoDictionary: message = texts_.noDictionary; break;
         case QueryOutcome::TooLong: message = texts_.tooLong; break;
@@ -491,7 +513,8 @@ void SpotterWindow::ToggleHidden() {
   if (HMENU menu = GetMenu(window_)) {
     CheckMenuItem(menu, IDM_TOGGLE_HIDDEN, MF_BYCOMMAND | (show_.hidden ? MF_CHECKED : MF_UNCHECKED));
   }
-  UpdateProgress();
+  // Hidden folders are walked into only when shown: read the tree again.
+  StartListing(root_);
   RequestResults();
 }
 
@@ -506,7 +529,7 @@ void SpotterWindow::OpenSelected() {
   for (const std::wstring& path : paths) {
     if (!OpenPath(window_, path)) {
       notice_ = Fill(texts_.openFailed, {path});
-      UpdateStatus();
+      if (list_.shown()) UpdateStatus(*list_.shown());
       MessageBeep(MB_ICONWARNING);
       return;
     }
@@ -525,7 +548,7 @@ void SpotterWindow::CopySelected() {
     return;
   }
   notice_ = Fill(texts_.copied, {Grouped(paths.size())});
-  UpdateStatus();
+  if (list_.shown()) UpdateStatus(*list_.shown());
 }
 
 void SpotterWindow::ShowContextMenu(POINT screen) {

@@ -75,7 +75,8 @@ class SpotterWindow : public ResultSink {
   // The results.
   void RequestResults();
   void OnResults();
-  void UpdateStatus();
+  void ShowResult(std::shared_ptr<const FilterResult> result, bool newRequest);
+  void UpdateStatus(const FilterResult& result);
   void UpdateProgress();
 
   void OpenSelected();
@@ -107,6 +108,8 @@ class SpotterWindow : public ResultSink {
   std::unique_ptr<FolderLister> lister_;
   std::uint64_t requested_ = 0;  // the latest request's generation
   std::uint64_t displayedGeneration_ = 0;
+  std::shared_ptr<const FilterResult> held_;  // a grown result waiting for its turn
+  DWORD listShownAt_ = 0;                     // when the list last took a result
   std::mutex deliveredLock_;
   std::shared_ptr<const FilterResult> delivered_;  // the newest result not yet shown
   bool resultsPosted_ = false;

@@ -121,7 +121,7 @@ TEST(FolderWalk, LinksAreFollowedUnlessTheyLoopOrRepeat) {
   EXPECT_EQ(walk.counts().folders.load(), 5u);  // root, a, b, c, c\toB
 }
 
-TEST(FolderWalk, UnreadableFoldersAreCountedAndHiddenStateIsInherited) {
+TEST(FolderWalk, UnreadableFoldersAreCountedAndHiddenOnesAreWalkedOnlyWhenShown) {
   FakeTree tree;
   const int git = tree.Folder(0, L".git", kAttributeHidden);
   tree.File(git, L"config");
@@ -135,7 +135,6 @@ TEST(FolderWalk, UnreadableFoldersAreCountedAndHiddenStateIsInherited) {
   std::atomic<bool> cancel{false};
   ASSERT_TRUE(walk.Run(cancel));
   EXPECT_EQ(walk.counts().unreadable.load(), 2u);
-  EXPECT_EQ(walk.counts().unreadableHidden.load(), 1u);
   std::vector<std::wstring> shown;
   for (std::uint32_t i = 0; i < index.EntryCount(); ++i) {
     const Entry& entry = index.entry(i);
@@ -148,6 +147,15 @@ TEST(FolderWalk, UnreadableFoldersAreCountedAndHiddenStateIsInherited) {
     }
   }
   EXPECT_EQ(shown, (std::vector<std::wstring>{L"private", L"a.txt"}));
+
+  // As Explorer shows them by default: the hidden folders are listed, not read.
+  EntryIndex plain(L"R:");
+  tree.reads = 0;
+  FolderWalk explorerLike(plain, tree, {}, ShowOptions{});
+  ASSERT_TRUE(explorerLike.Run(cancel));
+  EXPECT_EQ(tree.reads, 2);  // the root and "private"
+  EXPECT_EQ(explorerLike.counts().unreadable.load(), 1u);
+  EXPECT_EQ(plain.EntryCount(), 4u);
 
   FakeTree missing;
   EntryIndex nothing(L"R:\\gone");
