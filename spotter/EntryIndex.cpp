@@ -67,7 +67,13 @@ void EntryIndex::MarkListed() {
   listed_.store(true, std::memory_order_release);
 }
 
-void EntryIndex::ComputeOrder(SortKeyFunction sortKey) {
+namespace {
+// Thrown by the comparison to leave a sort that is no longer wanted.
+struct OrderCancelled {};
+}  // namespace
+
+void EntryIndex::ComputeOrder(SortKeyFunction sortKey, const std::atomic<bool>* cancel) {
+  auto cancelled = [cancel] { return cancel && cancel->load(std::memory_order_relaxed); };
   const std::uint32_t count = entries_.WrittenSize();
   // One key per name, all in one buffer: sorting by keys costs a byte comparison where a
   // locale's comparison of two names costs microseconds.
@@ -75,6 +81,7 @@ void EntryIndex::ComputeOrder(SortKeyFunction sortKey) {
   std::vector<std::size_t> starts(count + 1, 0);
   std::string key;
   for (std::uint32_t i = 0; i < count; ++i) {
+    if (i % 4096 == 0 && cancelled()) return;
     sortKey(entries_.Written(i).name, key);
     keys += key;
     starts[i + 1] = keys.size();
@@ -82,7 +89,15 @@ void EntryIndex::ComputeOrder(SortKeyFunction sortKey) {
   auto keyOf = [&](std::uint32_t i) { return std::string_view(keys).substr(starts[i], starts[i + 1] - starts[i]); };
   std::vector<std::uint32_t> byName(count);
   std::iota(byName.begin(), byName.end(), 0u);
-  std::stable_sort(byName.begin(), byName.end(), [&](std::uint32_t a, std::uint32_t b) { return keyOf(a) < keyOf(b); });
+  std::uint32_t comparisons = 0;
+  try {
+    std::stable_sort(byName.begin(), byName.end(), [&](std::uint32_t a, std::uint32_t b) {
+      if (++comparisons % 65536 == 0 && cancelled()) throw OrderCancelled();
+      return keyOf(a) < keyOf(b);
+    });
+  } catch (const OrderCancelled&) {
+    return;
+  }
   nameRank_.assign(count, 0);
   for (std::uint32_t position = 0; position < count; ++position) nameRank_[byName[position]] = position;
 

@@ -124,8 +124,9 @@ class EntryIndex {
   void Publish();
   // The listing has ended (completely or not).
   void MarkListed();
-  // Computes the display order of names and folders and makes it visible (after MarkListed).
-  void ComputeOrder(SortKeyFunction sortKey);
+  // Computes the display order of names and folders and makes it visible (after
+  // MarkListed). Gives up, leaving the index unordered, once `cancel` is set.
+  void ComputeOrder(SortKeyFunction sortKey, const std::atomic<bool>* cancel = nullptr);
 
   // --- Readers ---
   std::uint32_t EntryCount() const { return entries_.Size(); }

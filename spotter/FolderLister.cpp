@@ -79,10 +79,8 @@ FolderLister::FolderLister(const std::wstring& root, ShowOptions show, std::func
     // The window's thread comes first.
     SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL);
     rootReadable_.store(walk_.Run(cancel_), std::memory_order_release);
-    if (!cancel_.load()) {
-      index_->ComputeOrder(&ExplorerSortKey);
-      if (changed) changed();
-    }
+    index_->ComputeOrder(&ExplorerSortKey, &cancel_);
+    if (changed) changed();
     if (finished) finished();
   });
 }

@@ -55,10 +55,10 @@ void ResultList::Attach(HWND list, const SpotterTexts& texts) {
     int width;
     int format;
   } columns[kColumnCount] = {
-      {texts.columnName, 240, LVCFMT_LEFT},
-      {texts.columnFolder, 240, LVCFMT_LEFT},
-      {texts.columnSize, 80, LVCFMT_RIGHT},
-      {texts.columnModified, 130, LVCFMT_LEFT},
+      {texts.columnName, 250, LVCFMT_LEFT},
+      {texts.columnFolder, 190, LVCFMT_LEFT},
+      {texts.columnSize, 70, LVCFMT_RIGHT},
+      {texts.columnModified, 120, LVCFMT_LEFT},
   };
   for (int i = 0; i < kColumnCount; ++i) {
     LVCOLUMNW column{};

@@ -212,6 +212,9 @@ TEST(EntryIndex, OrderPutsNamesByTheCompareAndFoldersInTreeOrder) {
   std::atomic<bool> cancel{false};
   walk.Run(cancel);
   EXPECT_FALSE(index.ordered());
+  const std::atomic<bool> replaced{true};  // the listing was replaced meanwhile
+  index.ComputeOrder([](const wchar_t*, std::string& key) { key = "k"; }, &replaced);
+  EXPECT_FALSE(index.ordered());
   // Case-blind order, with numbers as text (StrCmpLogicalW would put File2 first).
   index.ComputeOrder([](const wchar_t* name, std::string& key) {
     key.clear();
