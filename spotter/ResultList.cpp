@@ -112,6 +112,10 @@ void ResultList::Show(std::shared_ptr<const FilterResult> result, bool newReques
   const int count = static_cast<int>(result_->rows.size());
   ListView_SetItemCountEx(list_, count, sameOrder ? LVSICF_NOSCROLL | LVSICF_NOINVALIDATEALL : 0);
   if (sameOrder) {
+    // Rows only came after the ones shown; the first of them is selected when none was.
+    if (count > 0 && focused < 0 && ListView_GetNextItem(list_, -1, LVNI_SELECTED) < 0) {
+      ListView_SetItemState(list_, 0, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+    }
     InvalidateRect(list_, nullptr, FALSE);
     return;
   }
