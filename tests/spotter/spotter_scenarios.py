@@ -48,8 +48,8 @@ WINE_LOCALE_ENV = wine_environment(BUILD)  # Japanese Windows, for programs star
 ENV = dict(WINE_LOCALE_ENV, LC_ALL='C')     # for the X tools
 DRIVE_C = os.path.join(ENV['WINEPREFIX'], 'drive_c')
 TREE = os.path.join(DRIVE_C, 'spotter-tree')   # C:\spotter-tree, 3,000 files
-BIG = os.path.join(DRIVE_C, 'spotter-big')     # C:\spotter-big, 80,000 empty files
-BIG_FILES = 80000
+BIG = os.path.join(DRIVE_C, 'spotter-big')     # C:\spotter-big, 100,000 empty files
+BIG_FILES = 100000
 
 
 def windows_path(path):
@@ -247,7 +247,7 @@ def expected(romaji):
 
 
 def make_big_tree():
-    marker = os.path.join(BIG, '.complete')
+    marker = os.path.join(BIG, '.complete-%d' % BIG_FILES)
     if os.path.exists(marker):
         return
     if os.path.isdir(BIG):
