@@ -312,15 +312,9 @@ void SpotterWindow::OnCommand(int id, int code) {
 }
 
 bool SpotterWindow::OnNotify(NMHDR* header, LRESULT& result) {
-  if (!header || header->hwndFrom != list_.window()) {
-    // A click on a column header.
-    if (header && header->code == HDN_ITEMCLICKW && header->hwndFrom == ListView_GetHeader(list_.window())) {
-      SortBy(reinterpret_cast<NMHEADERW*>(header)->iItem);
-      result = 0;
-      return true;
-    }
-    return false;
-  }
+  // The list forwards its header's notifications here too: a click on a column is taken
+  // as the list's LVN_COLUMNCLICK only, or each click would sort twice.
+  if (!header || header->hwndFrom != list_.window()) return false;
   switch (header->code) {
     case LVN_COLUMNCLICK:
       SortBy(reinterpret_cast<NMLISTVIEW*>(header)->iSubItem);

@@ -4,8 +4,9 @@
 //
 //   SpotterProbe state                  Spotter's title, input, check box, folder, number
 //                                       of results, selected row, status and progress
-//                                       lines, the screen rectangle of its input (the
-//                                       results themselves: viewprobe texts)
+//                                       lines, the screen rectangles of its input and
+//                                       of the list's header, the columns' right edges
+//                                       (the results themselves: viewprobe texts)
 //   SpotterProbe set-input <text>       WM_SETTEXT on Spotter's input
 //   SpotterProbe ping <ms>              WM_NULL to Spotter every 10 ms for that long, from
 //                                       its first answer on (its creation aside): how
@@ -76,6 +77,16 @@ int State() {
   GetWindowRect(input, &rect);
   std::printf("input-rect %ld,%ld,%ld,%ld\n", rect.left, rect.top, rect.right, rect.bottom);
   Line("focus-is-input", GetForegroundWindow() == spotter ? "1" : "0");
+  // The list's header on the screen and the right edge of each column, for clicks.
+  RECT header{};
+  GetWindowRect(reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0)), &header);
+  std::printf("header-rect %ld,%ld,%ld,%ld\n", header.left, header.top, header.right, header.bottom);
+  std::string edges;
+  for (int column = 0, x = header.left; column < 4; ++column) {
+    x += static_cast<int>(SendMessageW(list, LVM_GETCOLUMNWIDTH, column, 0));
+    edges += (column ? "," : "") + std::to_string(x);
+  }
+  Line("column-edges", edges);
   return 0;
 }
 

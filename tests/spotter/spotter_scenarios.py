@@ -407,6 +407,77 @@ def scenario_window():
     check(code == 0, 'and Spotter exits with 0 (got %s)' % code)
 
 
+def click_header(column, state):
+    """Clicks the list's header over the middle of a column (0 name .. 3 date)."""
+    _, top, _, bottom = (int(v) for v in state.get('header-rect', '0,0,0,0').split(','))
+    edges = [int(state.get('header-rect', '0').split(',')[0])] + [int(v) for v in state.get('column-edges', '0').split(',')]
+    xdotool('mousemove', str((edges[column] + edges[column + 1]) // 2), str((top + bottom) // 2), 'click', '1')
+
+
+def scenario_list():
+    """The list's own actions: a click on a header sorts, F5 reads the tree again, Enter
+    opens the selected result, a right click shows the shell's menu for it."""
+    process = start_spotter(windows_path(TREE))
+    results_settled()
+    click_into_input()
+    want = expected('kaisya') + [windows_path(os.path.join(TREE, 'small', n)) for n in ('ｶｲｼｬ.txt', '会社.txt')]
+    state = type_and_wait('kaisya', len(want))
+    # The names are put in order in the background once the tree is read: wait until
+    # two readings agree.
+    last = [None]
+
+    def same_twice():
+        texts = list_texts(SPOTTER_LIST)
+        same = texts == last[0]
+        last[0] = texts
+        return same
+    wait_for(same_twice, 10)
+    ascending = last[0]
+    click_header(0, state)
+    check(wait_for(lambda: list_texts(SPOTTER_LIST) == ascending[::-1], 10),
+          'a click on the name header lists the %d names in reverse order' % len(ascending))
+    click_header(0, state)
+    check(wait_for(lambda: list_texts(SPOTTER_LIST) == ascending, 10), 'a second click puts them back')
+
+    # F5: a file made since the listing is found.
+    folder = os.path.dirname(os.path.join(TREE, ntpath.relpath(want[0], windows_path(TREE)).replace('\\', os.sep)))
+    added = os.path.join(folder, '会社_F5.txt')
+    open(added, 'w').close()
+    try:
+        click_into_input()
+        xdotool('key', 'F5')
+        state = results_settled(len(want) + 1)
+        check(state.get('count') == str(len(want) + 1) and '会社_F5.txt' in list_texts(SPOTTER_LIST),
+              'F5 reads the tree again: %s results with the new 会社_F5.txt' % state.get('count'))
+    finally:
+        os.remove(added)
+
+    # Enter opens the selected result as the shell opens it: a folder in Wine's explorer
+    # (the prefix knows no program for text files).
+    probe('set-input', 'small\\sabu')
+    results_settled(1)
+    before = window_open('ExplorerWClass')
+    click_into_input()
+    xdotool('key', 'Return')
+    check(not before and wait_for(lambda: window_open('ExplorerWClass'), 20),
+          'Enter opens %s in Wine\'s explorer' % list_texts(SPOTTER_LIST)[:1])
+    viewprobe('close', EXPLORER_LIST)
+    wait_for(lambda: not window_open('ExplorerWClass'), 10)
+
+    # A right click on a result: the shell's context menu.
+    state = spotter_state()
+    left, top, right, bottom = (int(v) for v in state.get('header-rect', '0,0,0,0').split(','))
+    before = window_open('#32768')
+    focus_desktop()
+    xdotool('mousemove', str(left + 40), str(bottom + 8), 'click', '3')
+    shown = wait_for(lambda: window_open('#32768'), 10)
+    screenshot('spotter-context-menu.png')
+    check(not before and shown, 'a right click on a result shows a context menu')
+    xdotool('key', 'Escape')
+    wait_for(lambda: not window_open('#32768'), 5)
+    close_spotter(process)
+
+
 def scenario_tray():
     """From the tray: the folder of the explorer window the user typed into, else Documents."""
     folder_name = sorted(p for p in TREE_PATHS if os.sep not in p and os.path.isdir(os.path.join(TREE, p)))[1]
@@ -557,6 +628,7 @@ def main():
         scenario_tray_documents()  # before any view was typed into
         scenario_command_line()
         scenario_window()
+        scenario_list()
         scenario_tray()
         scenario_responsive()
         scenario_hostile_requests()
