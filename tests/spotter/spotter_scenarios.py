@@ -6,7 +6,8 @@ that loops and a hidden folder) lives in the prefix's drive C. Kanasift runs fro
 private copy of dist/; Spotter is started on the command line and from Kanasift's tray
 menu (on the folder of Wine's explorer, where the user typed last); romaji is typed with
 real keys (xdotool) and the results are read from another process (SpotterProbe.exe,
-viewprobe.exe). While a large tree is listed, the window must keep answering WM_NULL
+viewprobe.exe); the list's header, F5, Enter and the context menu are used with the
+mouse and keys. While a large tree is listed, the window must keep answering WM_NULL
 within 100 ms. The command-line forms are run as a script runs them, and the query
 service is sent malformed requests. Screenshots go to <work-dir>/shots.
 
