@@ -6,9 +6,9 @@ that loops and a hidden folder) lives in the prefix's drive C. Kanasift runs fro
 private copy of dist/; Spotter is started on the command line and from Kanasift's tray
 menu (on the folder of Wine's explorer, where the user typed last); romaji is typed with
 real keys (xdotool) and the results are read from another process (SpotterProbe.exe,
-viewprobe.exe); the list's header, F5, Enter and the context menu are used with the
-mouse and keys. While a large tree is listed, the window must keep answering WM_NULL
-within 100 ms. The command-line forms are run as a script runs them, and the query
+viewprobe.exe); the list's header, F5, Enter, the context menu and the folder picker
+are used with the mouse and keys. While a large tree is listed, the window must keep
+answering WM_NULL within 100 ms. The command-line forms are run as a script runs them, and the query
 service is sent malformed requests. Screenshots go to <work-dir>/shots.
 
     spotter_scenarios.py <source-root> <build-dir> <dist-dir> <probe.exe> <work-dir>
@@ -417,7 +417,8 @@ def click_header(column, state):
 
 def scenario_list():
     """The list's own actions: a click on a header sorts, F5 reads the tree again, Enter
-    opens the selected result, a right click shows the shell's menu for it."""
+    opens the selected result, a right click shows the shell's menu for it; Ctrl+O picks
+    another folder."""
     process = start_spotter(windows_path(TREE))
     results_settled()
     click_into_input()
@@ -476,6 +477,20 @@ def scenario_list():
     check(not before and shown, 'a right click on a result shows a context menu')
     xdotool('key', 'Escape')
     wait_for(lambda: not window_open('#32768'), 5)
+
+    # Ctrl+O: the folder picker; the folder typed into it is searched.
+    small = windows_path(os.path.join(TREE, 'small'))
+    click_into_input()
+    xdotool('key', 'ctrl+o')
+    picker = wait_for(lambda: window_open('#32770'), 10)
+    time.sleep(1.0)
+    xdotool('type', '--delay', '50', small + '\\')
+    xdotool('key', 'Return')
+    state = results_settled()
+    check(picker and state.get('folder') == small and state.get('title') == 'small - Spotter',
+          'Ctrl+O picks the folder to search: %s (%s)' % (state.get('folder'), state.get('progress')))
+    if window_open('#32770'):
+        probe('close', '#32770')
     close_spotter(process)
 
 
