@@ -4,6 +4,7 @@
 
 #include "app/MainFrame.h"
 #include "app/StartWithWindows.h"
+#include "app/ViewFolder.h"
 #include "app/resources/ResourceIds.h"
 #include "framework/AppModule.h"
 #include "settings/Shortcuts.h"
@@ -11,6 +12,31 @@
 #include "tapline/Tapline.h"
 #include "ui/InputDialog.h"
 #include "ui/InputTooltip.h"
+
+namespace {
+
+// Spotter.exe beside Kanasift.exe, opened on the folder of the view the user typed into
+// last (or the one before it); without one, Spotter opens on the user's Documents.
+void LaunchSpotter(const InputState* state) {
+  std::wstring folder;
+  if (state) {
+    folder = FolderOfView(reinterpret_cast<HWND>(state->targetView));
+    if (folder.empty()) folder = FolderOfView(reinterpret_cast<HWND>(state->previousTargetView));
+  }
+  wchar_t module[MAX_PATH * 4] = {};
+  const DWORD length = GetModuleFileNameW(nullptr, module, MAX_PATH * 4);
+  std::wstring program = L"Spotter.exe";
+  if (length > 0 && length < MAX_PATH * 4) {
+    std::wstring path(module, length);
+    const std::size_t slash = path.find_last_of(L'\\');
+    if (slash != std::wstring::npos) program = path.substr(0, slash + 1) + program;
+  }
+  const std::wstring parameters = folder.empty() ? std::wstring() : QuoteArgument(folder);
+  ShellExecuteW(nullptr, L"open", program.c_str(), parameters.c_str(), folder.empty() ? nullptr : folder.c_str(),
+                SW_SHOW);
+}
+
+}  // namespace
 
 TrayStateInputs MainFrame::CurrentTrayState() const {
   TrayStateInputs state;
@@ -104,9 +130,7 @@ LRESULT MainFrame::OnCommand(int id) {
     case ID_CMD_CHECK_BY_SPACE: ToggleIsCheckBySpace(); break;
     case ID_CMD_VERSION: ShowVersion(); break;
     case ID_CMD_SHORTCUT_LIST: ShowShortcutList(); break;
-    case ID_CMD_SPOTTER:
-      ShellExecuteA(nullptr, "open", "Spotter.exe", "", ".\\", SW_SHOW);
-      break;
+    case ID_CMD_SPOTTER: LaunchSpotter(engine_ ? &engine_->state() : nullptr); break;
     case ID_CMD_REMOVE_ICON: trayIcon_->remove(); break;
     case ID_CMD_EXIT: ExitProgram(); break;
     case ID_CMD_START_WITH_WINDOWS: ToggleStartWithWindows(); break;

@@ -2,90 +2,101 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <string>
 
 #include "platform/Platform.h"
 #include "search/EscapeChars.h"
 #include "settings/TaskTrayAppIniFile.h"
 #include "spotter/ConsoleOutput.h"
-#include "spotter/FolderListing.h"
+#include "spotter/FilterWorker.h"
+#include "spotter/FolderLister.h"
 #include "spotter/NameFilter.h"
 #include "spotter/QueryClient.h"
+#include "spotter/ShellActions.h"
 
 namespace {
 
 // The message and exit code of a query that did not give an answer.
-int ReportFailure(ConsoleOutput& console, QueryOutcome outcome) {
+int ReportFailure(ConsoleOutput& console, QueryOutcome outcome, const SpotterTexts& texts) {
   switch (outcome) {
     case QueryOutcome::NotRunning:
-      console.Error(L"Spotter: Kanasift is not running; start Kanasift.exe first.\r\n");
+      console.Error(texts.cliNotRunning);
       return kExitNoKanasift;
     case QueryOutcome::NoDictionary:
-      console.Error(L"Spotter: Kanasift could not open its Migemo dictionary (see DictPath in Kanasift.ini).\r\n");
+      console.Error(texts.cliNoDictionary);
       return kExitNoDictionary;
     case QueryOutcome::TooLong:
-      console.Error(L"Spotter: the word is too long for Kanasift's query service.\r\n");
+      console.Error(texts.cliTooLong);
       return kExitUsage;
     case QueryOutcome::NoAnswer:
     default:
-      console.Error(L"Spotter: Kanasift did not answer in time.\r\n");
+      console.Error(texts.cliNoAnswer);
       return kExitNoAnswer;
   }
 }
 
-int RunQuery(const SpotterOptions& options) {
+int RunQuery(const SpotterOptions& options, const SpotterTexts& texts) {
   ConsoleOutput console(options.utf8);
   QueryClient client;
   std::string answer;
   QueryOutcome outcome = client.Ask(platform::WideToAnsi(options.word), kDefaultEscapeChars, answer);
-  if (outcome != QueryOutcome::Answered) return ReportFailure(console, outcome);
+  if (outcome != QueryOutcome::Answered) return ReportFailure(console, outcome, texts);
   console.Out(answer);
   console.Out(std::string_view("\r\n"));
   return kExitOk;
 }
 
-int RunFind(const SpotterOptions& options) {
+// Everything under the folder that matches, one full path per line, in tree order
+// (a folder's entries by name, then its subfolders').
+int RunFind(const SpotterOptions& options, const SpotterTexts& texts) {
   ConsoleOutput console(options.utf8);
-  const std::wstring folder = FullFolderPath(options.folder);
-  std::vector<FolderEntry> entries;
-  DWORD error = 0;
-  if (!ListFolder(folder, entries, error)) {
-    console.Error(L"Spotter: cannot read the folder " + folder + L" (error " + std::to_wstring(error) + L").\r\n");
-    return kExitNoFolder;
-  }
-
   TaskTrayAppIniFile settings;
   SearchOptions searchOptions = SearchOptionsFrom(settings);
   if (options.partial) searchOptions.isUsePartialMatch = true;
 
-  QueryClient client;
-  KanasiftDictionary dictionary(client);
-  NameFilter filter(dictionary);
-  filter.SetInput(platform::WideToAnsi(options.word), searchOptions);
-  if (filter.state() == FilterState::DictionaryFailed) return ReportFailure(console, dictionary.lastOutcome());
+  // Kanasift first: without it a long word fails at once, before any folder is read.
+  KanasiftDictionary dictionary;
+  NameFilter filter(options.word, searchOptions, dictionary);
+  if (filter.state() == FilterState::Unexpanded) return ReportFailure(console, dictionary.lastOutcome(), texts);
   if (filter.state() == FilterState::PatternError) {
-    console.Error(L"Spotter: the expansion of the word is not a valid regular expression.\r\n");
+    console.Error(texts.cliPatternError);
     return kExitUsage;
   }
-  for (const FolderEntry& entry : entries) {
-    if (!filter.Matches(entry.ansiName)) continue;
-    console.Out(std::wstring_view(entry.name));
-    console.Out(std::wstring_view(entry.isFolder ? L"\\\r\n" : L"\r\n"));
+
+  const std::wstring folder = FullFolderPath(options.folder);
+  const ShowOptions show = ExplorerShowOptions();
+  EntryIndex index(folder);
+  Win32DirectoryReader reader;
+  FolderWalk walk(index, reader, {}, show);
+  std::atomic<bool> cancel{false};
+  if (!walk.Run(cancel)) {
+    console.Error(Fill(texts.cliFolderError, {folder, std::to_wstring(walk.rootError())}));
+    return kExitNoFolder;
   }
+  index.ComputeOrder(&ExplorerSortKey);
+  EntryMatcher matcher(filter, index, show);
+  for (std::uint32_t entry : SortedEntries(index, SortColumn::Folder)) {
+    if (!matcher.Matches(entry)) continue;
+    console.Out(std::wstring_view(index.FullPath(entry)));
+    console.Out(std::wstring_view(L"\r\n"));
+  }
+  const std::uint32_t unreadable = walk.counts().unreadable.load();
+  if (unreadable > 0) console.Error(Fill(texts.cliUnreadable, {std::to_wstring(unreadable)}));
   return kExitOk;
 }
 
 }  // namespace
 
-int RunCommandLine(const SpotterOptions& options) {
+int RunCommandLine(const SpotterOptions& options, const SpotterTexts& texts) {
   switch (options.mode) {
     case SpotterMode::Query:
-      return RunQuery(options);
+      return RunQuery(options, texts);
     case SpotterMode::Find:
-      return RunFind(options);
+      return RunFind(options, texts);
     case SpotterMode::Help: {
       ConsoleOutput console(false);
-      console.Out(std::string_view(SpotterUsage()));
+      console.Out(std::wstring_view(SpotterUsage(texts)));
       return kExitOk;
     }
     case SpotterMode::Window:

@@ -4,4 +4,4 @@
 
 #include "spotter/SpotterOptions.h"
 
-int RunCommandLine(const SpotterOptions& options);
+int RunCommandLine(const SpotterOptions& options, const SpotterTexts& texts);

@@ -1,7 +1,8 @@
-// Spotter.exe: finds the files of a folder by romaji with the running Kanasift's Migemo
+// Spotter.exe: finds files by romaji under a folder, with the running Kanasift's Migemo
 // query service; also a command-line client of that service for scripts.
 #include <windows.h>
 #include <commctrl.h>
+#include <ole2.h>
 #include <shellapi.h>
 
 #include <string>
@@ -10,9 +11,10 @@
 #include "settings/TaskTrayAppIniFile.h"
 #include "spotter/CommandLineRun.h"
 #include "spotter/ConsoleOutput.h"
-#include "spotter/FolderListing.h"
 #include "spotter/NameFilter.h"
+#include "spotter/ShellActions.h"
 #include "spotter/SpotterOptions.h"
+#include "spotter/SpotterTexts.h"
 #include "spotter/SpotterWindow.h"
 
 namespace {
@@ -27,13 +29,25 @@ std::vector<std::wstring> Arguments() {
   return args;
 }
 
-std::wstring Widen(const std::string& ascii) { return std::wstring(ascii.begin(), ascii.end()); }
+// OLE for the window's lifetime: the clipboard, the folder picker and the shell's menus.
+class OleScope {
+ public:
+  OleScope() : ok_(SUCCEEDED(OleInitialize(nullptr))) {}
+  ~OleScope() {
+    if (ok_) OleUninitialize();
+  }
+  OleScope(const OleScope&) = delete;
+  OleScope& operator=(const OleScope&) = delete;
+
+ private:
+  bool ok_;
+};
 
 // A command line that is not understood: told on standard error, or in a box when
 // Spotter was started without one (from a shortcut or the tray menu).
-int ReportUsageError(const std::string& error) {
+int ReportUsageError(const std::wstring& error, const SpotterTexts& texts) {
   ConsoleOutput console(false);
-  const std::wstring text = L"Spotter: " + Widen(error) + L"\r\n\r\n" + Widen(SpotterUsage());
+  const std::wstring text = L"Spotter: " + error + L"\r\n\r\n" + SpotterUsage(texts);
   if (console.HasErrorStream()) {
     console.Error(text);
   } else {
@@ -42,15 +56,23 @@ int ReportUsageError(const std::string& error) {
   return kExitUsage;
 }
 
-int RunWindow(HINSTANCE instance, const SpotterOptions& options, int showCommand) {
-  INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES};
+// The folder the window opens on: the one given, else the user's Documents.
+std::wstring StartFolder(const SpotterOptions& options) {
+  if (!options.folder.empty()) return FullFolderPath(options.folder);
+  std::wstring documents = DocumentsFolder();
+  return documents.empty() ? FullFolderPath(std::wstring()) : documents;
+}
+
+int RunWindow(HINSTANCE instance, const SpotterOptions& options, int showCommand, const SpotterTexts& texts) {
+  INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES | ICC_LISTVIEW_CLASSES};
   InitCommonControlsEx(&controls);
+  OleScope ole;
 
   TaskTrayAppIniFile settings;  // Kanasift.ini beside us, as Kanasift reads it
   SearchOptions searchOptions = SearchOptionsFrom(settings);
   if (options.partial) searchOptions.isUsePartialMatch = true;
 
-  SpotterWindow window(FullFolderPath(options.folder), searchOptions);
+  SpotterWindow window(StartFolder(options), searchOptions, texts);
   if (!window.Create(instance, showCommand)) return 1;
   MSG msg{};
   while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
@@ -65,11 +87,12 @@ int RunWindow(HINSTANCE instance, const SpotterOptions& options, int showCommand
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
   try {
+    const SpotterTexts& texts = TextsForLanguage(GetUserDefaultUILanguage());
     SpotterOptions options;
-    std::string error;
-    if (!ParseSpotterOptions(Arguments(), options, error)) return ReportUsageError(error);
-    if (options.mode != SpotterMode::Window) return RunCommandLine(options);
-    return RunWindow(instance, options, showCommand);
+    std::wstring error;
+    if (!ParseSpotterOptions(Arguments(), options, error, texts)) return ReportUsageError(error, texts);
+    if (options.mode != SpotterMode::Window) return RunCommandLine(options, texts);
+    return RunWindow(instance, options, showCommand, texts);
   } catch (...) {
     return 1;  // out of memory
   }

@@ -10,15 +10,7 @@
 #include <string>
 
 #include "platform/Win32Handles.h"
-#include "search/Dictionary.h"
-
-enum class QueryOutcome {
-  Answered,
-  NotRunning,    // no Kanasift window
-  NoDictionary,  // Kanasift answered FALSE: it could not open its dictionary
-  NoAnswer,      // the send timed out, or Kanasift said TRUE without sending the answer
-  TooLong,       // the request would be larger than Kanasift accepts
-};
+#include "spotter/QueryOutcome.h"
 
 class QueryClient {
  public:
@@ -42,15 +34,16 @@ class QueryClient {
   std::optional<std::string> reply_;
 };
 
-// The Dictionary of the pattern builder, served by Kanasift. It remembers how the last
-// query went, so that the window can tell "not running" from "no dictionary".
-class KanasiftDictionary : public Dictionary {
+// The dictionary of the name filter, served by Kanasift. It remembers how the last
+// query went, so that the window can tell "not running" from "no dictionary". Its
+// client's window belongs to the thread that makes it: only that thread may query.
+class KanasiftDictionary : public ReportingDictionary {
  public:
-  explicit KanasiftDictionary(QueryClient& client) : client_(client) {}
+  explicit KanasiftDictionary(DWORD timeoutMs = QueryClient::kDefaultTimeoutMs) : client_(timeoutMs) {}
   std::optional<std::string> Query(const std::string& query, const char* escapeChars) override;
-  QueryOutcome lastOutcome() const { return lastOutcome_; }
+  QueryOutcome lastOutcome() const override { return lastOutcome_; }
 
  private:
-  QueryClient& client_;
+  QueryClient client_;
   QueryOutcome lastOutcome_ = QueryOutcome::Answered;
 };

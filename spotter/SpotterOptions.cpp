@@ -15,16 +15,10 @@ std::wstring SwitchName(const std::wstring& arg) {
   return name;
 }
 
-std::string Narrow(const std::wstring& text) {
-  std::string out;
-  for (wchar_t c : text) out += (c < 0x80) ? static_cast<char>(c) : '?';
-  return out;
-}
-
 }  // namespace
 
-bool ParseSpotterOptions(const std::vector<std::wstring>& args, SpotterOptions& options,
-                         std::string& error) {
+bool ParseSpotterOptions(const std::vector<std::wstring>& args, SpotterOptions& options, std::wstring& error,
+                         const SpotterTexts& texts) {
   options = SpotterOptions();
   std::vector<std::wstring> plain;  // the arguments that are not switches, in order
   bool modeGiven = false;
@@ -41,13 +35,13 @@ bool ParseSpotterOptions(const std::vector<std::wstring>& args, SpotterOptions& 
     }
     if (name == L"query" || name == L"find") {
       if (modeGiven) {
-        error = "only one of /query and /find may be given";
+        error = texts.errorTwoForms;
         return false;
       }
       modeGiven = true;
       options.mode = name == L"query" ? SpotterMode::Query : SpotterMode::Find;
       if (i + 1 >= args.size()) {
-        error = "/" + Narrow(name) + " needs a word";
+        error = Fill(texts.errorNeedsWord, {L"/" + name});
         return false;
       }
       options.word = args[++i];  // taken as it is, even when it begins with '-'
@@ -58,50 +52,38 @@ bool ParseSpotterOptions(const std::vector<std::wstring>& args, SpotterOptions& 
     } else if (name == L"partial") {
       options.partial = true;
     } else {
-      error = "unknown switch " + Narrow(arg);
+      error = Fill(texts.errorUnknown, {arg});
       return false;
     }
   }
 
   if (options.mode == SpotterMode::Query) {
     if (!plain.empty()) {
-      error = "/query takes no folder";
+      error = texts.errorQueryFolder;
       return false;
     }
     if (options.partial) {
-      error = "/partial does not apply to /query";
+      error = texts.errorQueryPartial;
       return false;
     }
   }
   if (plain.size() > 1) {
-    error = "more than one folder given";
+    error = texts.errorTwoFolders;
     return false;
   }
   if (!plain.empty()) options.folder = plain[0];
   if (options.mode == SpotterMode::Window && options.utf8) {
-    error = "/utf8 applies to /query and /find only";
+    error = texts.errorUtf8;
     return false;
   }
   if ((options.mode == SpotterMode::Query || options.mode == SpotterMode::Find) && options.word.empty()) {
-    error = "the word is empty";
+    error = texts.errorEmptyWord;
     return false;
   }
   return true;
 }
 
-std::string SpotterUsage() {
-  return std::string("Spotter " KANASIFT_VERSION " - finds files by romaji with the running Kanasift\r\n") +
-         "\r\n"
-         "  Spotter.exe [/partial] [FOLDER]\r\n"
-         "      Opens the window and lists FOLDER (default: the current directory).\r\n"
-         "  Spotter.exe /query WORD [/utf8]\r\n"
-         "      Prints Kanasift's Migemo expansion of WORD.\r\n"
-         "  Spotter.exe /find WORD [FOLDER] [/partial] [/utf8]\r\n"
-         "      Prints the names in FOLDER that match WORD, one per line.\r\n"
-         "\r\n"
-         "Output to a file or pipe is in the ANSI code page (Shift_JIS), or in UTF-8 with /utf8;\r\n"
-         "a console shows it as text.\r\n"
-         "Exit codes: 0 done, 1 bad command line, 2 Kanasift is not running,\r\n"
-         "3 Kanasift could not open its dictionary, 4 Kanasift did not answer in time,\r\n"
-         "5 the folder could not be read.\r\n";
+std::wstring SpotterUsage(const SpotterTexts& texts) {
+  const std::string version = KANASIFT_VERSION;
+  return Fill(texts.usage, {std::wstring(version.begin(), version.end())});
 }

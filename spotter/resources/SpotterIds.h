@@ -10,20 +10,17 @@
 #define IDC_FOLDER 204
 #define IDC_LIST 205
 #define IDC_STATUS 206
+#define IDC_BROWSE 207
+#define IDC_PROGRESS 208
 
+// Commands of the menu bar and the accelerators.
 #define IDR_ACCELERATORS 300
 #define IDM_TOGGLE_PARTIAL 301
 #define IDM_RELOAD 302
-
-// Status-line texts; %1 and %2 stand for the values they take.
-#define IDS_COUNT 400            // %1 matches of %2 entries
-#define IDS_NOT_RUNNING 401
-#define IDS_NO_DICTIONARY 402
-#define IDS_NO_ANSWER 403
-#define IDS_TOO_LONG 404
-#define IDS_PATTERN_ERROR 405
-#define IDS_NO_EXPANSION 406
-#define IDS_FOLDER_ERROR 407     // %1 the system's error code
-#define IDS_OPEN_FAILED 408      // %1 the name
-#define IDS_HINT_NOT_RUNNING 409
-#define IDS_TITLE 410            // %1 the folder
+#define IDM_CHOOSE_FOLDER 303
+#define IDM_TOGGLE_HIDDEN 304
+#define IDM_OPEN 305
+#define IDM_OPEN_FOLDER 306
+#define IDM_COPY 307
+#define IDM_SELECT_ALL 308
+#define IDM_CLOSE 309

@@ -1,5 +1,5 @@
-// Spotter's name filter: Kanasift's pattern building and matching applied to the names of
-// a folder, with a scripted dictionary and with the real cp932 dictionary.
+// Spotter's name filter: Kanasift's pattern building and matching applied to names and
+// paths, with a scripted dictionary and with the real cp932 dictionary.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -13,110 +13,117 @@
 
 namespace {
 
-const std::vector<std::string>& FolderNames() {
-  static const std::vector<std::string> names = {
-      Sjis(L"会社.txt"), Sjis(L"ｶｲｼｬ.txt"), "readme.md", Sjis(L"社内報.doc"), Sjis(L"ＲＥＡＤＭＥ２.txt"),
-      "Reports"};
+using Names = std::vector<std::wstring>;
+
+const Names& FolderNames() {
+  static const Names names = {L"会社.txt", L"ｶｲｼｬ.txt", L"readme.md", L"社内報.doc", L"ＲＥＡＤＭＥ２.txt", L"Reports"};
   return names;
 }
 
-std::vector<std::string> Matching(NameFilter& filter) {
-  std::vector<std::string> found;
-  for (const std::string& name : FolderNames()) {
-    if (filter.Matches(name)) found.push_back(Utf8(name));
+Names Matching(const NameFilter& filter) {
+  Names found;
+  for (const std::wstring& name : FolderNames()) {
+    if (filter.MatchesName(name)) found.push_back(name);
   }
   return found;
 }
 
-using Names = std::vector<std::string>;
-
 class ScriptedFilterTest : public ::testing::Test {
  protected:
   ScriptedDictionary dictionary;
-  NameFilter filter{dictionary};
   SearchOptions options;
 };
 
 TEST_F(ScriptedFilterTest, ShortInputsMatchLiterallyWithoutAQuery) {
   dictionary.answer.reset();  // no dictionary at all: short inputs still work
-  filter.SetInput("RE", options);
-  EXPECT_EQ(filter.state(), FilterState::Literal);
-  EXPECT_EQ(Matching(filter), (Names{"readme.md", "Reports"}));
-  filter.SetInput("", options);
-  EXPECT_EQ(filter.state(), FilterState::Everything);
-  EXPECT_EQ(Matching(filter).size(), FolderNames().size());
+  NameFilter re(L"RE", options, dictionary);
+  EXPECT_EQ(re.state(), FilterState::Literal);
+  EXPECT_EQ(Matching(re), (Names{L"readme.md", L"Reports"}));
+  NameFilter empty(L"", options, dictionary);
+  EXPECT_EQ(empty.state(), FilterState::Everything);
+  EXPECT_EQ(Matching(empty).size(), FolderNames().size());
   EXPECT_TRUE(dictionary.queries.empty());
 }
 
 TEST_F(ScriptedFilterTest, LongerInputsAskOnceAndMatchTheWrappedAnswerFromTheStart) {
   dictionary.answer = "rep|ead";
-  filter.SetInput("rep", options);
+  NameFilter prefix(L"rep", options, dictionary);
   EXPECT_EQ(dictionary.queries, (std::vector<std::string>{"rep"}));
-  EXPECT_EQ(filter.state(), FilterState::Expanded);
+  EXPECT_EQ(prefix.state(), FilterState::Expanded);
   // "(rep|ead)" from the first character, letters without regard to case.
-  EXPECT_EQ(Matching(filter), (Names{"Reports"}));
+  EXPECT_EQ(Matching(prefix), (Names{L"Reports"}));
 
   options.isUsePartialMatch = true;
-  filter.SetInput("rep", options);
-  EXPECT_EQ(Matching(filter), (Names{"readme.md", "Reports"}));
+  NameFilter partial(L"rep", options, dictionary);
+  EXPECT_EQ(Matching(partial), (Names{L"readme.md", L"Reports"}));
+  MatchSpan span;
+  ASSERT_TRUE(partial.MatchesName(L"readme.md", &span));
+  EXPECT_EQ(span.start, 1u);  // "ead", the part that the answer matched
+  EXPECT_EQ(span.length, 3u);
 }
 
 TEST_F(ScriptedFilterTest, ACaretAsksForAPrefixMatchInPartialMode) {
   dictionary.answer = "ead";
   options.isUsePartialMatch = true;
-  filter.SetInput("^ead", options);
+  NameFilter filter(L"^ead", options, dictionary);
   EXPECT_EQ(dictionary.queries.back(), "ead");  // the caret is not part of the query
-  EXPECT_TRUE(Matching(filter).empty());        // and no ".*" is put in front
+  EXPECT_TRUE(Matching(filter).empty());         // and the match must begin the name
 }
 
 TEST_F(ScriptedFilterTest, FullWidthLettersFoldCaseAndHalfWidthKanaFold) {
   dictionary.answer = Sjis(L"ｒｅａｄｍｅ|カイシャ");
-  filter.SetInput("readme", options);
-  EXPECT_EQ(Matching(filter), (Names{"ｶｲｼｬ.txt", "ＲＥＡＤＭＥ２.txt"}));
+  NameFilter filter(L"readme", options, dictionary);
+  EXPECT_EQ(Matching(filter), (Names{L"ｶｲｼｬ.txt", L"ＲＥＡＤＭＥ２.txt"}));
+  // The highlight covers the half-width name's own characters, voiced marks included.
+  dictionary.answer = Sjis(L"ガイシャ");
+  NameFilter voiced(L"gaisya", options, dictionary);
+  MatchSpan span;
+  ASSERT_TRUE(voiced.MatchesName(L"ｶﾞｲｼｬ.txt", &span));
+  EXPECT_EQ(span.start, 0u);
+  EXPECT_EQ(span.length, 5u);
 }
 
-TEST_F(ScriptedFilterTest, NoDictionaryMatchesNothing) {
-  dictionary.answer = "rep";
-  filter.SetInput("rep", options);
-  ASSERT_FALSE(Matching(filter).empty());
+TEST_F(ScriptedFilterTest, WithoutADictionaryLongInputsAreMatchedAsTyped) {
   dictionary.answer.reset();
-  filter.SetInput("rep", options);  // the earlier pattern is not used
-  EXPECT_EQ(filter.state(), FilterState::DictionaryFailed);
-  EXPECT_TRUE(Matching(filter).empty());
+  NameFilter prefix(L"rep", options, dictionary);
+  EXPECT_EQ(prefix.state(), FilterState::Unexpanded);
+  EXPECT_EQ(Matching(prefix), (Names{L"Reports"}));
+  options.isUsePartialMatch = true;
+  NameFilter partial(L"txt", options, dictionary);
+  EXPECT_EQ(Matching(partial), (Names{L"会社.txt", L"ｶｲｼｬ.txt", L"ＲＥＡＤＭＥ２.txt"}));
+  NameFilter caret(L"^txt", options, dictionary);
+  EXPECT_TRUE(Matching(caret).empty());
 }
 
-TEST_F(ScriptedFilterTest, AnAnswerThatDoesNotCompileMatchesNothing) {
-  dictionary.answer = "rep";
-  filter.SetInput("rep", options);
+TEST_F(ScriptedFilterTest, AnAnswerThatDoesNotCompileOrIsEmptyMatchesNothing) {
   dictionary.answer = "re(p";
-  filter.SetInput("rep", options);
-  EXPECT_EQ(filter.state(), FilterState::PatternError);
-  EXPECT_NE(filter.errorText().find("mstr=(re(p)"), std::string::npos) << filter.errorText();
-  EXPECT_TRUE(Matching(filter).empty());
-}
+  NameFilter broken(L"rep", options, dictionary);
+  EXPECT_EQ(broken.state(), FilterState::PatternError);
+  EXPECT_NE(broken.errorText().find("mstr=(re(p)"), std::string::npos) << broken.errorText();
+  EXPECT_TRUE(Matching(broken).empty());
 
-TEST_F(ScriptedFilterTest, AnEmptyAnswerMatchesNothing) {
   dictionary.answer = "";
-  filter.SetInput("rep", options);
-  EXPECT_EQ(filter.state(), FilterState::NoExpansion);
-  EXPECT_TRUE(Matching(filter).empty());
+  NameFilter empty(L"rep", options, dictionary);
+  EXPECT_EQ(empty.state(), FilterState::NoExpansion);
+  EXPECT_TRUE(Matching(empty).empty());
 }
 
 TEST_F(ScriptedFilterTest, KanafyLengthDecidesWhereExpansionStarts) {
   dictionary.answer = "r";
   options.kanafyLength = 1;
-  filter.SetInput("r", options);
-  EXPECT_EQ(filter.state(), FilterState::Expanded);
+  EXPECT_EQ(NameFilter(L"r", options, dictionary).state(), FilterState::Expanded);
   EXPECT_EQ(dictionary.queries.size(), 1u);
   options.kanafyLength = 10;
-  filter.SetInput("readme", options);
-  EXPECT_EQ(filter.state(), FilterState::Literal);
-  EXPECT_EQ(Matching(filter), (Names{"readme.md"}));
+  NameFilter literal(L"readme", options, dictionary);
+  EXPECT_EQ(literal.state(), FilterState::Literal);
+  EXPECT_EQ(Matching(literal), (Names{L"readme.md"}));
+  // The length counts bytes of the ANSI code page: two kanji are four.
+  options.kanafyLength = 4;
+  EXPECT_EQ(NameFilter(L"会社", options, dictionary).state(), FilterState::Expanded);
   // A negative length is compared as a large unsigned one: everything stays literal.
   options.kanafyLength = -1;
-  filter.SetInput("readme", options);
-  EXPECT_EQ(filter.state(), FilterState::Literal);
-  EXPECT_EQ(dictionary.queries.size(), 1u);
+  EXPECT_EQ(NameFilter(L"readme", options, dictionary).state(), FilterState::Literal);
+  EXPECT_EQ(dictionary.queries.size(), 2u);
 }
 
 TEST(SpotterSettings, KanasiftIniDecidesLengthAndPartialMatching) {
@@ -134,26 +141,103 @@ TEST(SpotterSettings, KanasiftIniDecidesLengthAndPartialMatching) {
   EXPECT_TRUE(options.isUsePartialMatch);
 }
 
-// The real dictionary: Kanasift answers exactly what this dictionary answers.
+// --- Paths ------------------------------------------------------------------------------
+
+// root\会社\報告\2024.txt, root\会社\readme.md, root\報告.txt, root\Other\会社\x.txt
+class PathFilterTest : public ::testing::Test {
+ protected:
+  PathFilterTest() {
+    const std::uint32_t kaisya = Add(L"会社", kRootFolder, true);
+    const std::uint32_t houkoku = Add(L"報告", kaisya, true);
+    Add(L"2024.txt", houkoku, false);
+    Add(L"readme.md", kaisya, false);
+    Add(L"報告.txt", kRootFolder, false);
+    const std::uint32_t other = Add(L"Other", kRootFolder, true);
+    const std::uint32_t deeper = Add(L"会社", other, true);
+    Add(L"x.txt", deeper, false);
+    index.MarkListed();
+  }
+
+  // Adds an entry; for a folder, returns its folder id.
+  std::uint32_t Add(const wchar_t* name, std::uint32_t folder, bool isFolder) {
+    const std::uint32_t entry = index.WrittenEntryCount();
+    index.AddEntry(name, folder, isFolder ? kEntryFolder : 0, 0, 0);
+    return isFolder ? index.AddFolder(entry, folder) : kNoEntry;
+  }
+
+  std::vector<std::wstring> Paths(const wchar_t* input) {
+    NameFilter filter(input, options, dictionary);
+    EXPECT_TRUE(filter.pathMode());
+    EntryMatcher matcher(filter, index, ShowOptions{});
+    std::vector<std::wstring> found;
+    for (std::uint32_t i = 0; i < index.EntryCount(); ++i) {
+      if (matcher.Matches(i)) found.push_back(index.FullPath(i).substr(2));
+    }
+    return found;
+  }
+
+  EntryIndex index{L"R:"};
+  ScriptedDictionary dictionary;
+  SearchOptions options;
+};
+
+TEST_F(PathFilterTest, PartsMatchTheLastFoldersAndTheName) {
+  dictionary.answer = Sjis(L"会社|報告");  // the same answer for every part
+  EXPECT_EQ(Paths(L"kaisya\\hou"), (std::vector<std::wstring>{L"\\会社\\報告"}));
+  EXPECT_EQ(dictionary.queries, (std::vector<std::string>{"kaisya", "hou"}));
+  // A trailing separator: everything right inside a matching folder, at any depth.
+  dictionary.answer = Sjis(L"会社");
+  EXPECT_EQ(Paths(L"kaisya/"), (std::vector<std::wstring>{L"\\会社\\報告", L"\\会社\\readme.md", L"\\Other\\会社\\x.txt"}));
+  // A leading separator ties the first part to the root.
+  EXPECT_EQ(Paths(L"\\kaisya\\"), (std::vector<std::wstring>{L"\\会社\\報告", L"\\会社\\readme.md"}));
+  EXPECT_EQ(Paths(L"/ot"), (std::vector<std::wstring>{L"\\Other"}));
+  // An empty part in the middle stands for any one folder.
+  EXPECT_EQ(Paths(L"kaisya\\\\20"), (std::vector<std::wstring>{L"\\会社\\報告\\2024.txt"}));
+}
+
+TEST_F(PathFilterTest, HiddenFoldersHideWhatIsInside) {
+  NameFilter everything(L"", options, dictionary);
+  EntryIndex hidden(L"R:");
+  hidden.AddEntry(L".git", kRootFolder, kEntryFolder | kEntryHidden, 0, 0);
+  hidden.AddEntry(L"config", hidden.AddFolder(0, kRootFolder), kEntryHidden, 0, 0);
+  hidden.AddEntry(L"pagefile.sys", kRootFolder, kEntryHidden | kEntryProtected, 0, 0);
+  hidden.AddEntry(L"a.txt", kRootFolder, 0, 0, 0);
+  hidden.Publish();
+  auto count = [&](ShowOptions show) {
+    EntryMatcher matcher(everything, hidden, show);
+    int n = 0;
+    for (std::uint32_t i = 0; i < hidden.EntryCount(); ++i) n += matcher.Matches(i) ? 1 : 0;
+    return n;
+  };
+  EXPECT_EQ(count({false, false}), 1);
+  EXPECT_EQ(count({false, true}), 1);  // protected files only with hidden ones
+  EXPECT_EQ(count({true, false}), 3);
+  EXPECT_EQ(count({true, true}), 4);
+}
+
+// --- The real dictionary: Kanasift answers exactly what this dictionary answers. ---------
+
 class DictionaryFilterTest : public ::testing::Test {
  protected:
   MigemoLoadThread dictionary{TestDictPath()};
-  NameFilter filter{dictionary};
   SearchOptions options;
 };
 
 TEST_F(DictionaryFilterTest, KaisyaFindsKanjiAndHalfWidthKatakana) {
-  filter.SetInput("kaisya", options);
+  NameFilter filter(L"kaisya", options, dictionary);
   ASSERT_EQ(filter.state(), FilterState::Expanded);
-  EXPECT_EQ(Matching(filter), (Names{"会社.txt", "ｶｲｼｬ.txt"}));
+  EXPECT_EQ(Matching(filter), (Names{L"会社.txt", L"ｶｲｼｬ.txt"}));
 }
 
 TEST_F(DictionaryFilterTest, PartialMatchingFindsAWordInsideTheName) {
-  filter.SetInput("sya", options);
-  EXPECT_EQ(Matching(filter), (Names{"社内報.doc"}));  // 社 begins the name
+  EXPECT_EQ(Matching(NameFilter(L"sya", options, dictionary)), (Names{L"社内報.doc"}));  // 社 begins it
   options.isUsePartialMatch = true;
-  filter.SetInput("sya", options);
-  EXPECT_EQ(Matching(filter), (Names{"会社.txt", "ｶｲｼｬ.txt", "社内報.doc"}));
+  NameFilter partial(L"sya", options, dictionary);
+  EXPECT_EQ(Matching(partial), (Names{L"会社.txt", L"ｶｲｼｬ.txt", L"社内報.doc"}));
+  MatchSpan span;
+  ASSERT_TRUE(partial.MatchesName(L"ｶｲｼｬ.txt", &span));
+  EXPECT_EQ(span.start, 2u);
+  EXPECT_EQ(span.length, 2u);  // ｼｬ
 }
 
 }  // namespace

@@ -6,17 +6,21 @@
 
 #include "spotter/SpotterOptions.h"
 
+#define KANASIFT_WIDEN2(x) L##x
+#define KANASIFT_WIDEN(x) KANASIFT_WIDEN2(x)
+#define KANASIFT_VERSION_WIDE KANASIFT_WIDEN(KANASIFT_VERSION)
+
 namespace {
 
 struct Parsed {
   bool ok;
   SpotterOptions options;
-  std::string error;
+  std::wstring error;
 };
 
-Parsed Parse(std::vector<std::wstring> args) {
+Parsed Parse(std::vector<std::wstring> args, const SpotterTexts& texts = EnglishTexts()) {
   Parsed parsed;
-  parsed.ok = ParseSpotterOptions(args, parsed.options, parsed.error);
+  parsed.ok = ParseSpotterOptions(args, parsed.options, parsed.error, texts);
   return parsed;
 }
 
@@ -35,19 +39,19 @@ TEST(SpotterOptions, WindowWithOrWithoutAFolder) {
 
 TEST(SpotterOptions, QueryTakesTheNextArgumentAsItsWord) {
   Parsed query = Parse({L"/query", L"kaisya", L"-utf8"});
-  ASSERT_TRUE(query.ok) << query.error;
+  ASSERT_TRUE(query.ok);
   EXPECT_EQ(query.options.mode, SpotterMode::Query);
   EXPECT_EQ(query.options.word, L"kaisya");
   EXPECT_TRUE(query.options.utf8);
 
   Parsed dash = Parse({L"-Query", L"-x"});  // a word may look like a switch
-  ASSERT_TRUE(dash.ok) << dash.error;
+  ASSERT_TRUE(dash.ok);
   EXPECT_EQ(dash.options.word, L"-x");
 }
 
 TEST(SpotterOptions, FindTakesAWordAndAFolderInAnyOrderOfSwitches) {
   Parsed find = Parse({L"/utf8", L"D:\\data", L"/find", L"sya", L"/partial"});
-  ASSERT_TRUE(find.ok) << find.error;
+  ASSERT_TRUE(find.ok);
   EXPECT_EQ(find.options.mode, SpotterMode::Find);
   EXPECT_EQ(find.options.word, L"sya");
   EXPECT_EQ(find.options.folder, L"D:\\data");
@@ -79,11 +83,20 @@ TEST(SpotterOptions, MistakesAreRefusedWithAReason) {
   }
 }
 
-TEST(SpotterOptions, UsageNamesTheVersionAndTheExitCodes) {
-  const std::string usage = SpotterUsage();
-  EXPECT_NE(usage.find("Spotter " KANASIFT_VERSION), std::string::npos);
-  EXPECT_NE(usage.find("2 Kanasift is not running"), std::string::npos);
-  EXPECT_NE(usage.find("3 Kanasift could not open its dictionary"), std::string::npos);
+TEST(SpotterOptions, MistakesAndUsageAreToldInTheUserInterfaceLanguage) {
+  EXPECT_EQ(Parse({L"/bogus"}).error, L"unknown switch /bogus");
+  EXPECT_EQ(Parse({L"/bogus"}, JapaneseTexts()).error, L"不明なスイッチ /bogus");
+  EXPECT_EQ(&TextsForLanguage(0x0411), &JapaneseTexts());  // ja-JP
+  EXPECT_EQ(&TextsForLanguage(0x0409), &EnglishTexts());   // en-US
+  EXPECT_EQ(&TextsForLanguage(0x0807), &EnglishTexts());   // de-CH: anything else
+
+  const std::wstring english = SpotterUsage(EnglishTexts());
+  EXPECT_NE(english.find(L"Spotter " KANASIFT_VERSION_WIDE), std::wstring::npos);
+  EXPECT_NE(english.find(L"2 Kanasift is not running"), std::wstring::npos);
+  EXPECT_NE(english.find(L"3 Kanasift could not open its dictionary"), std::wstring::npos);
+  const std::wstring japanese = SpotterUsage(JapaneseTexts());
+  EXPECT_NE(japanese.find(L"Spotter " KANASIFT_VERSION_WIDE), std::wstring::npos);
+  EXPECT_NE(japanese.find(L"2 Kanasift が起動していない"), std::wstring::npos);
   EXPECT_EQ(kExitNoKanasift, 2);
   EXPECT_EQ(kExitNoDictionary, 3);
 }

@@ -2,9 +2,16 @@
 // a screen reader would, and sends the running Kanasift requests that no well-behaved
 // client sends.
 //
-//   SpotterProbe state                  Spotter's input, check box, items, selection,
-//                                       status and the screen rectangle of its input
-//   SpotterProbe set-input <text>       WM_SETTEXT on Spotter's input (UTF-8 argument)
+//   SpotterProbe state                  Spotter's title, input, check box, folder, number
+//                                       of results, selected row, status and progress
+//                                       lines, the screen rectangles of its input and
+//                                       of the list's header, the columns' right edges
+//                                       (the results themselves: viewprobe texts)
+//   SpotterProbe set-input <text>       WM_SETTEXT on Spotter's input
+//   SpotterProbe ping <ms>              WM_NULL to Spotter every 10 ms for that long, from
+//                                       its first answer on (its creation aside): how
+//                                       many, the slowest answer, how many took 100 ms+
+//   SpotterProbe clipboard              the clipboard's text
 //   SpotterProbe window <class>         exit 0 while a top-level window of that class exists
 //   SpotterProbe close <class>          WM_CLOSE to every such window
 //   SpotterProbe tray                   exit 0 while Kanasift's tray icon is shown
@@ -17,6 +24,7 @@
 // Output is UTF-8, one "key value" per line.
 #include <windows.h>
 #include <shellapi.h>
+#include <commctrl.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -30,20 +38,15 @@ namespace {
 constexpr char kSpotterClass[] = "KanasiftSpotter";
 constexpr int kInputId = 202;    // IDC_INPUT
 constexpr int kPartialId = 203;  // IDC_PARTIAL
+constexpr int kFolderId = 204;   // IDC_FOLDER
 constexpr int kListId = 205;     // IDC_LIST
 constexpr int kStatusId = 206;   // IDC_STATUS
+constexpr int kProgressId = 208; // IDC_PROGRESS
 
 std::string Utf8(const std::wstring& text) {
   int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
   std::string out(n > 0 ? static_cast<std::size_t>(n - 1) : 0, '\0');
   if (n > 1) WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, out.data(), n, nullptr, nullptr);
-  return out;
-}
-
-std::wstring FromUtf8(const char* text) {
-  int n = MultiByteToWideChar(CP_UTF8, 0, text, -1, nullptr, 0);
-  std::wstring out(n > 0 ? static_cast<std::size_t>(n - 1) : 0, L'\0');
-  if (n > 1) MultiByteToWideChar(CP_UTF8, 0, text, -1, out.data(), n);
   return out;
 }
 
@@ -65,34 +68,98 @@ int State() {
   Line("title", Utf8(WindowText(spotter)));
   Line("input", Utf8(WindowText(input)));
   Line("partial", std::to_string(SendMessageW(GetDlgItem(spotter, kPartialId), BM_GETCHECK, 0, 0)));
-  LRESULT count = SendMessageW(list, LB_GETCOUNT, 0, 0);
-  for (LRESULT i = 0; i < count; ++i) {
-    LRESULT length = SendMessageW(list, LB_GETTEXTLEN, static_cast<WPARAM>(i), 0);
-    if (length < 0) continue;
-    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-    SendMessageW(list, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text.data()));
-    text.resize(wcslen(text.c_str()));
-    Line("item", Utf8(text));
-  }
-  Line("selected", std::to_string(SendMessageW(list, LB_GETCURSEL, 0, 0)));
+  Line("folder", Utf8(WindowText(GetDlgItem(spotter, kFolderId))));
+  Line("count", std::to_string(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0)));
+  Line("selected", std::to_string(SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED)));
   Line("status", Utf8(WindowText(GetDlgItem(spotter, kStatusId))));
+  Line("progress", Utf8(WindowText(GetDlgItem(spotter, kProgressId))));
   RECT rect{};
   GetWindowRect(input, &rect);
   std::printf("input-rect %ld,%ld,%ld,%ld\n", rect.left, rect.top, rect.right, rect.bottom);
   Line("focus-is-input", GetForegroundWindow() == spotter ? "1" : "0");
+  // The list's header on the screen and the right edge of each column, for clicks.
+  RECT header{};
+  GetWindowRect(reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0)), &header);
+  std::printf("header-rect %ld,%ld,%ld,%ld\n", header.left, header.top, header.right, header.bottom);
+  std::string edges;
+  for (int column = 0, x = header.left; column < 4; ++column) {
+    x += static_cast<int>(SendMessageW(list, LVM_GETCOLUMNWIDTH, column, 0));
+    edges += (column ? "," : "") + std::to_string(x);
+  }
+  Line("column-edges", edges);
   return 0;
 }
 
-int SetInput(const char* text) {
+// The argument as given (main's arguments are in the ANSI code page).
+std::wstring WideArgument(int index) {
+  int count = 0;
+  LPWSTR* args = CommandLineToArgvW(GetCommandLineW(), &count);
+  std::wstring argument = args && index < count ? args[index] : L"";
+  if (args) LocalFree(args);
+  return argument;
+}
+
+int SetInput() {
   HWND spotter = FindWindowA(kSpotterClass, nullptr);
   if (!spotter) return 1;
-  std::wstring wide = FromUtf8(text);
+  std::wstring wide = WideArgument(2);
   DWORD_PTR ignored = 0;
   // An edit control reports EN_CHANGE for WM_SETTEXT, as for typing.
   return SendMessageTimeoutW(GetDlgItem(spotter, kInputId), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide.c_str()),
                              SMTO_ABORTIFHUNG, 20000, &ignored)
              ? 0
              : 1;
+}
+
+// How the window answers while it works: WM_NULL every 10 ms, each answer timed.
+int Ping(DWORD milliseconds) {
+  LARGE_INTEGER frequency{}, start{}, now{};
+  QueryPerformanceFrequency(&frequency);
+  const DWORD end = GetTickCount() + milliseconds;
+  int pings = 0, slow = 0, lost = 0;
+  double slowest = 0;
+  std::string slowAt;  // when the slow answers came, in ms from the first ping
+  bool answered = false;
+  LARGE_INTEGER first{};
+  while (static_cast<int>(end - GetTickCount()) > 0) {
+    HWND spotter = FindWindowA(kSpotterClass, nullptr);
+    if (spotter && !answered) {
+      DWORD_PTR ignored = 0;
+      answered = IsWindowVisible(spotter) && SendMessageTimeoutW(spotter, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &ignored);
+    } else if (spotter) {
+      QueryPerformanceCounter(&start);
+      if (pings == 0) first = start;
+      DWORD_PTR ignored = 0;
+      if (!SendMessageTimeoutW(spotter, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &ignored)) ++lost;
+      QueryPerformanceCounter(&now);
+      const double ms = 1000.0 * static_cast<double>(now.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart);
+      ++pings;
+      if (ms > slowest) slowest = ms;
+      if (ms >= 100.0) {
+        ++slow;
+        const double at = 1000.0 * static_cast<double>(start.QuadPart - first.QuadPart) / static_cast<double>(frequency.QuadPart);
+        slowAt += (slowAt.empty() ? "" : ",") + std::to_string(static_cast<int>(at)) + ":" + std::to_string(static_cast<int>(ms));
+      }
+    }
+    Sleep(10);
+  }
+  std::printf("pings %d\nslowest-ms %.1f\nslow %d\nlost %d\nslow-at %s\n", pings, slowest, slow, lost,
+              slowAt.empty() ? "-" : slowAt.c_str());
+  return 0;
+}
+
+int Clipboard() {
+  if (!OpenClipboard(nullptr)) return 1;
+  std::wstring text;
+  if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+    if (auto* chars = static_cast<const wchar_t*>(GlobalLock(data))) {
+      text = chars;
+      GlobalUnlock(data);
+    }
+  }
+  CloseClipboard();
+  std::fputs(Utf8(text).c_str(), stdout);
+  return 0;
 }
 
 BOOL CALLBACK CloseEach(HWND window, LPARAM lParam) {
@@ -289,7 +356,9 @@ int main(int argc, char** argv) {
   if (argc < 2) return 2;
   const std::string command = argv[1];
   if (command == "state") return State();
-  if (command == "set-input" && argc == 3) return SetInput(argv[2]);
+  if (command == "set-input" && argc == 3) return SetInput();
+  if (command == "ping" && argc == 3) return Ping(std::strtoul(argv[2], nullptr, 10));
+  if (command == "clipboard") return Clipboard();
   if (command == "window" && argc == 3) return FindWindowA(argv[2], nullptr) ? 0 : 1;
   if (command == "close" && argc == 3) {
     EnumWindows(CloseEach, reinterpret_cast<LPARAM>(argv[2]));
