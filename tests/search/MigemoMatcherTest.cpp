@@ -2,13 +2,17 @@
 // picks the same candidates and matched text as the general engine over real answers.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "platform/Platform.h"
 #include "search/MigemoLoadThread.h"
+#include "search/ItemMatch.h"
 #include "search/MigemoMatcher.h"
+#include "search/PatternBuilder.h"
 #include "tests/search/SearchTestSupport.h"
 
 namespace {
@@ -42,6 +46,122 @@ TEST(MigemoMatcher, KnowsMigemosLanguageAndTriesAlternativesInOrder) {
     EXPECT_FALSE(matcher.known()) << platform::WideToAnsi(text);
     EXPECT_TRUE(matcher.MayBeginWith(L'q'));
   }
+}
+
+
+// Words a user types to find files, each typed as it grows (k, ka, kai, kaisya), in
+// lower case and with the capital that a word after a non-letter gets.
+const char* const kTypingCorpus[] = {
+    "kaisya",  "hokensyou", "nenkin",   "sikaku",   "tyuumon",  "gakkou",  "densya",   "mitumori", "seikyuu",
+    "ryousyuu", "keiyaku",  "houkoku",  "siryou",   "gijiroku", "kaigi",   "syain",    "kyuuyo",   "zeikin",
+    "nouhin",  "hattyuu",   "syasin",   "gazou",    "kikaku",   "yosan",   "kessan",   "uriage",   "tantou",
+    "jinji",   "kenkyuu",   "sekkei",   "siyousyo", "tejun",    "manyuaru", "kousin",  "hikkosi",  "ryokou",
+    "kenkou",  "byouin",    "kodomo",   "gakusei",  "nyuusi",   "sotugyou", "syoumei", "juusyo",   "denwa",
+    "meibo",   "yotei",     "nikki",    "ongaku",   "eiga",     "tegami",   "nengajou", "bunsyo",  "hyou",
+    "zumen",   "fairu",     "tyousa",   "kakutei",  "sinsei",   "henkou"};
+
+std::vector<std::string> TypedInputs() {
+  std::vector<std::string> inputs;
+  auto add = [&](const std::string& text) {
+    if (std::find(inputs.begin(), inputs.end(), text) == inputs.end()) inputs.push_back(text);
+  };
+  for (const char* word : kTypingCorpus) {
+    const std::string text(word);
+    for (std::size_t length : {std::size_t{1}, std::size_t{2}, std::size_t{3}, text.size()}) {
+      std::string typed = text.substr(0, length);
+      add(typed);
+      typed[0] = static_cast<char>(typed[0] - 'a' + 'A');
+      add(typed);
+    }
+  }
+  return inputs;
+}
+
+// Pieces of the alternatives of an answer: its words, as far as brackets allow.
+std::vector<std::wstring> AnswerPieces(const std::wstring& answer) {
+  std::vector<std::wstring> pieces(1);
+  for (std::size_t i = 0; i < answer.size(); ++i) {
+    const wchar_t c = answer[i];
+    if (c == L'|') {
+      pieces.emplace_back();
+    } else if (c == L'\\' && i + 1 < answer.size()) {
+      pieces.back() += answer[++i];
+    } else if (std::wstring(L"()[]").find(c) == std::wstring::npos) {
+      pieces.back() += c;
+    }
+  }
+  return pieces;
+}
+
+// Names of ordinary files with pieces of the answer in them (whole, cut short, in other
+// cases and widths), so that near misses, backtracking and late matches all occur.
+std::string RandomName(const std::vector<std::wstring>& pieces, std::mt19937& random) {
+  static const wchar_t* const kParts[] = {L"資料", L"議事録", L"report", L"_", L"-", L" ", L"2024", L"(1)", L".txt",
+                                          L".pdf", L"ｶｲｼｬ", L"ﾎｹﾝ", L"ＫＡＩ", L"ka", L"KA", L"Sy", L"ん", L"っ",
+                                          L"会", L"社", L"\n", L"\r", L"ー", L"・", L"〜"};
+  std::wstring name;
+  const int parts = 1 + static_cast<int>(random() % 5);
+  for (int k = 0; k < parts; ++k) {
+    if (random() % 2 && !pieces.empty()) {
+      std::wstring piece = pieces[random() % pieces.size()];
+      if (random() % 4 == 0 && piece.size() > 1) piece.resize(1 + random() % (piece.size() - 1));
+      for (wchar_t& c : piece) {
+        if (random() % 3 == 0 && c >= L'a' && c <= L'z') c = static_cast<wchar_t>(c - 0x20);
+      }
+      name += piece;
+    } else {
+      name += kParts[random() % (sizeof(kParts) / sizeof(kParts[0]))];
+    }
+  }
+  return platform::WideToAnsi(name).substr(0, 259);
+}
+
+#ifdef NDEBUG
+constexpr int kNamesPerPattern = 400;
+#else
+constexpr int kNamesPerPattern = 120;  // the unoptimised sanitizer builds
+#endif
+
+// Every name, for every typed input in both modes: the matcher in the search path gives
+// the candidates and the matched text that the engine alone gives for the same pattern.
+// Equal answers name by name make the same candidates in the same order in every walk.
+TEST(MigemoMatcher, TheSearchPathAgreesWithTheEngineOverATypingCorpus) {
+  MigemoLoadThread dictionary{TestDictPath()};
+  RecordingNotifier notifier;
+  PatternBuilder builder(dictionary, notifier);
+  std::mt19937 random(19);
+  int patterns = 0, withMatcher = 0, names = 0, candidates = 0;
+  for (const std::string& typed : TypedInputs()) {
+    for (bool partial : {false, true}) {
+      SearchOptions options;
+      options.kanafyLength = 1;
+      options.isUsePartialMatch = partial;
+      InputState state;
+      state.inputText = typed;
+      builder.BuildPattern(state, options);
+      SearchPattern& fast = builder.pattern();
+      ASSERT_TRUE(fast.Usable()) << typed;
+      ++patterns;
+      if (fast.matcher()) ++withMatcher;
+      SearchPattern engine = CompiledPattern(fast.regex().str().c_str());
+      const std::vector<std::wstring> pieces = AnswerPieces(fast.regex().str());
+      for (int i = 0; i < kNamesPerPattern; ++i) {
+        const std::string name = RandomName(pieces, random);
+        std::string fastText = "-", engineText = "-";
+        const bool fastSays = MatchRegex(name, fast, &fastText);
+        const bool engineSays = MatchRegex(name, engine, &engineText);
+        ASSERT_EQ(fastSays, engineSays) << typed << " partial=" << partial << " name " << Utf8(name);
+        ASSERT_EQ(fastText, engineText) << typed << " partial=" << partial << " name " << Utf8(name);
+        ++names;
+        candidates += fastSays;
+      }
+      ASSERT_FALSE(engine.Failed()) << typed;
+    }
+  }
+  std::printf("%d patterns (%d with the matcher), %d names, %d candidates\n", patterns, withMatcher, names, candidates);
+  EXPECT_GE(withMatcher, patterns * 9 / 10);  // the matcher, not the engine, answered
+  EXPECT_GT(candidates, names / 10);
+  EXPECT_LT(candidates, names * 9 / 10);
 }
 
 }  // namespace
