@@ -147,37 +147,51 @@ struct Figures {
 using BuildFunction = std::function<void(InputState&, const SearchOptions&)>;
 using PatternFunction = std::function<SearchPattern&()>;
 
-Figures TypeCorpus(ViewProvider& views, HWND list, const SearchOptions& options, int words, const BuildFunction& build,
-                   const PatternFunction& pattern) {
-  Silent silent;
-  CandidateSearch search(views, silent, "SysTreeView32\0");
-  InputState state;
-  state.targetView = ToViewHandle(list);
-  Figures out;
-  auto run = [&](int step, std::vector<double>& into) {
+// One way of handling the typed characters, typing into the list word by word.
+class Typist {
+ public:
+  Typist(ViewProvider& views, HWND list, const SearchOptions& options, BuildFunction build, PatternFunction pattern)
+      : search_(views, silent_, "SysTreeView32\0"), options_(options), build_(std::move(build)),
+        pattern_(std::move(pattern)) {
+    state_.targetView = ToViewHandle(list);
+  }
+
+  // One new input, a character at a time; then Ctrl+N unless it is the input that
+  // matches nothing.
+  void Type(const std::string& word, bool matchesNothing) {
+    ++state_.inputSerial;
+    state_.inputText.clear();
+    state_.isMatching = true;
+    for (char c : word) {
+      if (!state_.isMatching) break;  // a failed expanded search stops the input
+      state_.inputText += c;
+      Step(0, matchesNothing ? figures.none : figures.typed);
+    }
+    if (!matchesNothing && state_.isMatching) Step(+1, figures.next);
+  }
+
+  Figures figures;
+
+ private:
+  void Step(int step, std::vector<double>& into) {
     ItemRect rect;
     std::string matched;
     const double start = Now();
-    if (step == 0) build(state, options);
-    StepOutcome outcome = search.SearchAndSelect(state, options, pattern(), step, rect, false, &matched, false);
+    if (step == 0) build_(state_, options_);
+    StepOutcome outcome = search_.SearchAndSelect(state_, options_, pattern_(), step, rect, false, &matched, false);
     into.push_back(Now() - start);
-    out.results.push_back(std::to_string(static_cast<int>(outcome)) + ":" + matched);
-  };
-  for (int w = 0; w <= words; ++w) {
-    const std::string word = w < words ? kTypingCorpus[w % (sizeof(kTypingCorpus) / sizeof(kTypingCorpus[0]))]
-                                       : "xqzjvw";
-    ++state.inputSerial;
-    state.inputText.clear();
-    state.isMatching = true;
-    for (char c : word) {
-      if (!state.isMatching) break;  // a failed expanded search stops the input
-      state.inputText += c;
-      run(0, w < words ? out.typed : out.none);
-    }
-    if (w < words && state.isMatching) run(+1, out.next);
+    figures.results.push_back(std::to_string(static_cast<int>(outcome)) + ":" + matched);
   }
-  return out;
-}
+
+  Silent silent_;
+  CandidateSearch search_;
+  SearchOptions options_;
+  BuildFunction build_;
+  PatternFunction pattern_;
+  InputState state_;
+};
+
+const char* CorpusWord(int i) { return kTypingCorpus[i % (sizeof(kTypingCorpus) / sizeof(kTypingCorpus[0]))]; }
 
 struct Row {
   const char* mode;
@@ -209,19 +223,27 @@ void Measure(int size, MigemoLoadThread& dictionary, int words, int todayWords) 
 
     RecentExpansions expansions(dictionary);
     Silent silent;
-    PatternBuilder now(expansions, silent);
+    PatternBuilder now(expansions, silent);  // as the program's search service has it
     TodaysPatterns today(dictionary);
     // Warm the view's read size and the caches of the system, not the kept expansions.
     SearchPattern none;
-    TypeCorpus(views, host.List(), options, 1, [](InputState&, const SearchOptions&) {},
-               [&]() -> SearchPattern& { return none; });
+    Typist warm(views, host.List(), options, [](InputState&, const SearchOptions&) {},
+                [&]() -> SearchPattern& { return none; });
+    warm.Type(CorpusWord(0), false);  // the view's read size and the system's caches
 
-    Figures t = TypeCorpus(views, host.List(), options, todayWords,
-                           [&](InputState& s, const SearchOptions& o) { today.Build(s, o); },
-                           [&]() -> SearchPattern& { return today.pattern(); });
-    Figures n = TypeCorpus(views, host.List(), options, words,
-                           [&](InputState& s, const SearchOptions& o) { now.BuildPattern(s, o); },
-                           [&]() -> SearchPattern& { return now.pattern(); });
+    // Word by word, one way after the other, so that the machine's other work falls on both.
+    Typist todays(views, host.List(), options, [&](InputState& s, const SearchOptions& o) { today.Build(s, o); },
+                  [&]() -> SearchPattern& { return today.pattern(); });
+    Typist nows(views, host.List(), options, [&](InputState& s, const SearchOptions& o) { now.BuildPattern(s, o); },
+                [&]() -> SearchPattern& { return now.pattern(); });
+    for (int w = 0; w < words; ++w) {
+      if (w < todayWords) todays.Type(CorpusWord(w), false);
+      nows.Type(CorpusWord(w), false);
+    }
+    todays.Type("xqzjvw", true);
+    nows.Type("xqzjvw", true);
+    const Figures& t = todays.figures;
+    const Figures& n = nows.figures;
     // The words both typed, and the input that matches nothing (the last steps of each),
     // give the same selections.
     const std::size_t typedBoth = t.results.size() - t.none.size();
