@@ -1,17 +1,18 @@
-// The search operations of the running program: the pattern builder (Migemo and the
-// compiler) and the candidate search over the views, joined behind the seam the input
-// engine uses.
+// The search operations of the running program: the pattern builder (Migemo, with its
+// recent answers kept, and the compiler) and the candidate search over the views, joined
+// behind the seam the input engine uses.
 #pragma once
 
 #include "input/SearchService.h"
 #include "search/CandidateSearch.h"
 #include "search/PatternBuilder.h"
+#include "search/RecentExpansions.h"
 
 class CoreSearchService : public SearchService {
  public:
   CoreSearchService(Dictionary& dictionary, ViewProvider& views, UserNotifier& notifier,
                     const char* treeViewClassList)
-      : builder_(dictionary, notifier), search_(views, notifier, treeViewClassList) {}
+      : expansions_(dictionary), builder_(expansions_, notifier), search_(views, notifier, treeViewClassList) {}
 
   void BuildPattern(InputState& state, const SearchOptions& options) override {
     builder_.BuildPattern(state, options);
@@ -28,6 +29,7 @@ class CoreSearchService : public SearchService {
   }
 
  private:
+  RecentExpansions expansions_;  // before the builder that uses it
   PatternBuilder builder_;
   CandidateSearch search_;
 };

@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "platform/Platform.h"
+#include "search/MigemoMatcher.h"
 #include "search/SjisJis.h"
 
 namespace {
@@ -15,6 +16,41 @@ size_t CharLength(std::string_view text, size_t i) {
 }
 
 char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 0x20) : c; }
+
+// Characters that may end the engine's ".*" (line separators, and NUL for good measure):
+// a name with one of them is left to the engine.
+bool EndsAnyRun(wchar_t c) {
+  return c == L'\n' || c == L'\r' || c == L'\f' || c == L'\0' || c == 0x85 || c == 0x2028 || c == 0x2029;
+}
+
+enum class FastAnswer { Candidate, NoCandidate, AskEngine };
+
+// The engine's answer from the matcher: the group must match at the first character, or
+// (".*" in front) at the last position where it matches at all, the greedy ".*" taking as
+// much as it can; the group's match there is the first one in the order of alternatives.
+FastAnswer MatchFast(const MigemoMatcher& matcher, bool anywhere, const std::wstring& name, std::size_t& begin,
+                     std::size_t& end) {
+  if (matcher.gaveUp()) return FastAnswer::AskEngine;
+  const std::size_t length = name.size();
+  if (!anywhere) {
+    begin = 0;
+    if (length == 0 || !matcher.MayBeginWith(name[0])) return FastAnswer::NoCandidate;
+    if (matcher.MatchAt(name.data(), length, 0, end)) return FastAnswer::Candidate;
+    return matcher.gaveUp() ? FastAnswer::AskEngine : FastAnswer::NoCandidate;
+  }
+  for (wchar_t c : name) {
+    if (EndsAnyRun(c)) return FastAnswer::AskEngine;
+  }
+  for (std::size_t at = length; at-- > 0;) {
+    if (!matcher.MayBeginWith(name[at])) continue;
+    if (matcher.MatchAt(name.data(), length, at, end)) {
+      begin = at;
+      return FastAnswer::Candidate;
+    }
+    if (matcher.gaveUp()) return FastAnswer::AskEngine;
+  }
+  return FastAnswer::NoCandidate;
+}
 
 }  // namespace
 
@@ -41,8 +77,21 @@ bool StartsWithIgnoreCase(std::string_view name, std::string_view input) {
 bool MatchRegex(std::string_view name, SearchPattern& pattern, std::string* matchedText) {
   if (!pattern.Usable()) return false;
   std::wstring wide = platform::AnsiToWide(JisToSjis(SjisToJis(name)));
-  boost::match_results<std::wstring::const_iterator> match;
   ++pattern.searches;
+  if (const MigemoMatcher* matcher = pattern.matcher()) {
+    std::size_t begin = 0;
+    std::size_t end = 0;
+    switch (MatchFast(*matcher, pattern.anywhere(), wide, begin, end)) {
+      case FastAnswer::NoCandidate:
+        return false;
+      case FastAnswer::Candidate:
+        if (matchedText) *matchedText = platform::WideToAnsi(wide.substr(begin, end - begin));
+        return true;
+      case FastAnswer::AskEngine:
+        break;
+    }
+  }
+  boost::match_results<std::wstring::const_iterator> match;
   try {
     // A match must begin at the first character. Boost reports the leftmost match, so
     // anchoring the search there finds the same match and rejects other names at once.

@@ -6,6 +6,7 @@
 
 #include <boost/regex.hpp>
 #include <cstdint>
+#include <memory>
 
 #include "platform/Platform.h"
 
@@ -24,9 +25,15 @@ class RegexTraits : public boost::cpp_regex_traits<wchar_t> {
 
 using Pattern = boost::basic_regex<wchar_t, RegexTraits>;
 
+class MigemoMatcher;
+
 // The pattern in force, with what matching has learnt about it. A pattern whose search
 // threw once (Boost's complexity limit, e.g. for "(a*)*b") is not tried again: it matches
 // nothing until it is replaced, so a large view does not pay that price for every name.
+//
+// A pattern built from Migemo's answer may come with a MigemoMatcher for the answer's
+// group: it gives the engine's own results in a fraction of the time, and the engine
+// matches whatever the matcher cannot.
 class SearchPattern {
  public:
   // True while a compiled expression is held and has not failed.
@@ -35,8 +42,16 @@ class SearchPattern {
   bool Failed() const { return failed_; }
   const Pattern& regex() const { return regex_; }
 
-  void Replace(Pattern&& regex) {
+  // The matcher for the pattern's group (none: the engine matches), and whether the
+  // group may begin anywhere in a name (the pattern is ".*(" M ")").
+  const MigemoMatcher* matcher() const { return matcher_.get(); }
+  bool anywhere() const { return anywhere_; }
+
+  void Replace(Pattern&& regex) { Replace(std::move(regex), nullptr, false); }
+  void Replace(Pattern&& regex, std::shared_ptr<const MigemoMatcher> matcher, bool anywhere) {
     regex_.swap(regex);
+    matcher_ = std::move(matcher);
+    anywhere_ = anywhere;
     failed_ = false;
   }
   void MarkFailed() { failed_ = true; }
@@ -46,5 +61,7 @@ class SearchPattern {
 
  private:
   Pattern regex_;
+  std::shared_ptr<const MigemoMatcher> matcher_;
+  bool anywhere_ = false;
   bool failed_ = false;
 };

@@ -1,8 +1,10 @@
 #include "search/PatternBuilder.h"
 
+#include <algorithm>
 #include <exception>
 
 #include "platform/Platform.h"
+#include "search/MigemoMatcher.h"
 
 PatternBuilder::PatternBuilder(Dictionary& dictionary, UserNotifier& notifier)
     : dictionary_(dictionary), notifier_(notifier) {}
@@ -25,24 +27,42 @@ void PatternBuilder::BuildPattern(const InputState& state, const SearchOptions& 
   // Migemo had no expansion for the text: no new pattern. The empty query has the empty
   // expression.
   if (answer->empty() && !query.empty()) return;
-  CompilePattern(*answer, state, options);
+  CompilePattern(*answer, state, options, true);
 }
 
 bool PatternBuilder::CompilePattern(const std::string& text, const InputState& state,
-                                    const SearchOptions& options) {
+                                    const SearchOptions& options, bool fromMigemo) {
   ForgetOtherInputsPattern(state);
+  const bool anywhere = options.isUsePartialMatch && (state.inputText.empty() || state.inputText[0] != '^');
   std::string source;
-  if (options.isUsePartialMatch && (state.inputText.empty() || state.inputText[0] != '^')) {
-    source = ".*";
-  }
+  if (anywhere) source = ".*";
   source += "(";
   source += text;
   source += ")";
 
+  if (fromMigemo) {
+    auto kept = std::find_if(compiled_.begin(), compiled_.end(),
+                             [&](const Compiled& entry) { return entry.source == source; });
+    if (kept != compiled_.end()) {
+      std::rotate(kept, kept + 1, compiled_.end());
+      Pattern copy = compiled_.back().regex;
+      pattern_.Replace(std::move(copy), compiled_.back().matcher, anywhere);
+      return true;
+    }
+  }
+
   std::string error;
   try {
-    Pattern compiled(platform::AnsiToWide(source), boost::regex_constants::perl | boost::regex_constants::icase);
-    pattern_.Replace(std::move(compiled));
+    const std::wstring wide = platform::AnsiToWide(source);
+    Pattern compiled(wide, boost::regex_constants::perl | boost::regex_constants::icase);
+    std::shared_ptr<const MigemoMatcher> matcher;
+    if (fromMigemo) {
+      auto made = std::make_shared<const MigemoMatcher>(std::wstring_view(wide).substr(anywhere ? 2 : 0));
+      if (made->known()) matcher = std::move(made);
+      if (compiled_.size() >= kCompiledKept) compiled_.erase(compiled_.begin());
+      compiled_.push_back({source, compiled, matcher});
+    }
+    pattern_.Replace(std::move(compiled), std::move(matcher), anywhere);
     return true;
   } catch (const std::exception& e) {  // boost::regex_error, or out of memory
     error = e.what();

@@ -11,7 +11,9 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "search/Dictionary.h"
 #include "search/Pattern.h"
@@ -40,8 +42,11 @@ class PatternBuilder {
 
   // Wraps `text` (".*" in front in partial mode unless the input begins with "^"),
   // widens and compiles it. On success it replaces the pattern; a compilation error is
-  // reported to the user.
-  bool CompilePattern(const std::string& text, const InputState& state, const SearchOptions& options);
+  // reported to the user. Migemo's answers (`fromMigemo`) also get their own matcher,
+  // and the last few of them are kept compiled: typing the same letters again costs
+  // no compilation.
+  bool CompilePattern(const std::string& text, const InputState& state, const SearchOptions& options,
+                      bool fromMigemo = false);
 
   // Makes a regular expression typed in the input dialog the current input ("Regex("
   // regex ")", a new input) and compiles it.
@@ -51,6 +56,13 @@ class PatternBuilder {
   const SearchPattern& pattern() const { return pattern_; }
 
  private:
+  struct Compiled {
+    std::string source;
+    Pattern regex;
+    std::shared_ptr<const MigemoMatcher> matcher;
+  };
+  static constexpr std::size_t kCompiledKept = 8;
+
   void ReportMigemoFailure(ViewHandle owner);
   // Drops the pattern when it was built for another input than the state's.
   void ForgetOtherInputsPattern(const InputState& state);
@@ -60,4 +72,5 @@ class PatternBuilder {
   SearchPattern pattern_;
   std::uint32_t patternInput_ = 0;  // the inputSerial the pattern was built for
   bool migemoFailureShown_ = false;  // the failure box is on screen
+  std::vector<Compiled> compiled_;   // recent Migemo patterns, the latest last
 };

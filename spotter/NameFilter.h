@@ -29,7 +29,7 @@
 #include "search/Pattern.h"
 #include "search/SearchState.h"
 #include "spotter/EntryIndex.h"
-#include "spotter/MigemoMatcher.h"
+#include "search/MigemoMatcher.h"
 
 class TaskTrayAppIniFile;
 

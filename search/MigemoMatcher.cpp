@@ -1,4 +1,4 @@
-#include "spotter/MigemoMatcher.h"
+#include "search/MigemoMatcher.h"
 
 #include <algorithm>
 #include <memory>
