@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "framework/Dpi.h"
+
 namespace {
 
 enum Column { kName, kFolder, kSize, kModified, kColumnCount };
@@ -60,15 +62,20 @@ void ResultList::Attach(HWND list, const SpotterTexts& texts) {
       {texts.columnSize, 70, LVCFMT_RIGHT},
       {texts.columnModified, 120, LVCFMT_LEFT},
   };
+  const UINT dpi = dpi::ForWindow(list_);  // the widths above are meant for 96 DPI
   for (int i = 0; i < kColumnCount; ++i) {
     LVCOLUMNW column{};
     column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT | LVCF_SUBITEM;
     column.pszText = const_cast<wchar_t*>(columns[i].title);
-    column.cx = columns[i].width;
+    column.cx = dpi::Scale(columns[i].width, dpi);
     column.fmt = columns[i].format;
     column.iSubItem = i;
     SendMessageW(list_, LVM_INSERTCOLUMNW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&column));
   }
+  TakeFont();
+}
+
+void ResultList::TakeFont() {
   LOGFONTW font{};
   const auto normal = reinterpret_cast<HFONT>(SendMessageW(list_, WM_GETFONT, 0, 0));
   if (GetObjectW(normal, sizeof(font), &font)) {
@@ -76,6 +83,15 @@ void ResultList::Attach(HWND list, const SpotterTexts& texts) {
     boldFont_.Reset(CreateFontIndirectW(&font));
   }
   WarmFonts(normal);
+}
+
+void ResultList::DpiChanged(UINT from, UINT to) {
+  if (!list_ || from == to || from == 0 || to == 0) return;
+  for (int i = 0; i < kColumnCount; ++i) {
+    ListView_SetColumnWidth(list_, i, dpi::Convert(ListView_GetColumnWidth(list_, i), from, to));
+  }
+  TakeFont();
+  InvalidateRect(list_, nullptr, TRUE);
 }
 
 // Draws kana, kanji and letters once, off screen, in both fonts: the first use of a

@@ -36,10 +36,16 @@ class ResultList {
   // Screen point for a context menu asked from the keyboard: below the focused row.
   POINT FocusedRowPoint() const;
 
+  // The window moved to a monitor of another DPI (the list has its new font already):
+  // the columns keep their share of the width, the bold font follows.
+  void DpiChanged(UINT from, UINT to);
+
   // WM_NOTIFY from the list: fills rows, draws names; true when handled.
   bool HandleNotify(NMHDR* header, LRESULT& result);
 
  private:
+  // The bold font of the matched parts, from the list's font.
+  void TakeFont();
   void WarmFonts(HFONT normal);
   void FillRow(NMLVDISPINFOW& info) const;
   LRESULT CustomDraw(NMLVCUSTOMDRAW& draw);

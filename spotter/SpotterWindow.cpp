@@ -8,6 +8,7 @@
 #include <iterator>
 #include <string>
 
+#include "framework/Dpi.h"
 #include "platform/Platform.h"
 #include "spotter/QueryClient.h"
 #include "spotter/resources/SpotterIds.h"
@@ -168,10 +169,20 @@ bool SpotterWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, IN
       return true;
     case WM_GETMINMAXINFO: {
       auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
-      RECT minimum{0, 0, 220, 120};  // dialog units
+      RECT minimum{0, 0, 220, 120};  // dialog units, which keep the DPI of the creation
       if (window_) MapDialogRect(window_, &minimum);
-      info->ptMinTrackSize.x = minimum.right;
-      info->ptMinTrackSize.y = minimum.bottom;
+      const UINT dpi = dpiLayout_.dpi() ? dpiLayout_.dpi() : anchorDpi_;
+      info->ptMinTrackSize.x = dpi::Convert(minimum.right, anchorDpi_, dpi);
+      info->ptMinTrackSize.y = dpi::Convert(minimum.bottom, anchorDpi_, dpi);
+      return true;
+    }
+    case WM_DPICHANGED: {
+      // Moved to a monitor of another scale: fonts, controls and columns follow it.
+      const UINT from = dpiLayout_.dpi() ? dpiLayout_.dpi() : anchorDpi_;
+      const UINT to = LOWORD(wParam);
+      dpiLayout_.Apply(to, reinterpret_cast<const RECT*>(lParam));
+      list_.DpiChanged(from, to);
+      Layout();
       return true;
     }
     case WM_DESTROY:
@@ -341,6 +352,8 @@ LRESULT CALLBACK SpotterWindow::InputSubclassProc(HWND edit, UINT message, WPARA
 }
 
 void SpotterWindow::RememberLayout() {
+  dpiLayout_.Capture(window_);
+  anchorDpi_ = dpiLayout_.dpi();
   GetClientRect(window_, &initialClient_);
   struct Rule {
     int id;
@@ -372,10 +385,16 @@ void SpotterWindow::Layout() {
   RECT client{};
   GetClientRect(window_, &client);
   if (client.right == 0 && client.bottom == 0) return;  // minimised
-  const int dx = client.right - initialClient_.right;
-  const int dy = client.bottom - initialClient_.bottom;
+  const UINT dpi = dpiLayout_.dpi() ? dpiLayout_.dpi() : anchorDpi_;
+  const auto scaled = [&](const RECT& r) {
+    return RECT{dpi::Convert(r.left, anchorDpi_, dpi), dpi::Convert(r.top, anchorDpi_, dpi),
+                dpi::Convert(r.right, anchorDpi_, dpi), dpi::Convert(r.bottom, anchorDpi_, dpi)};
+  };
+  const RECT initial = scaled(initialClient_);
+  const int dx = client.right - initial.right;
+  const int dy = client.bottom - initial.bottom;
   for (const Anchor& anchor : anchors_) {
-    RECT rect = anchor.initial;
+    RECT rect = scaled(anchor.initial);
     if (anchor.moveX) OffsetRect(&rect, dx, 0);
     if (anchor.moveY) OffsetRect(&rect, 0, dy);
     if (anchor.right) rect.right += dx;

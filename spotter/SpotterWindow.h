@@ -24,6 +24,7 @@
 
 #include "platform/Win32Handles.h"
 #include "search/SearchState.h"
+#include "framework/DialogDpiLayout.h"
 #include "spotter/FilterWorker.h"
 #include "spotter/FolderLister.h"
 #include "spotter/ResultList.h"
@@ -115,4 +116,8 @@ class SpotterWindow : public ResultSink {
   bool resultsPosted_ = false;
   RECT initialClient_{};
   std::vector<Anchor> anchors_;
+  // The controls at the monitor's DPI: the anchors above are measured at anchorDpi_ and
+  // scaled to the DPI the window shows at now.
+  DialogDpiLayout dpiLayout_;
+  UINT anchorDpi_ = 96;
 };

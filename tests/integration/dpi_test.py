@@ -3,10 +3,11 @@
 session of its own (private_wine.py): the real Kanasift.exe and Tapline.dll, viewhost in
 another process, real keys typed with xdotool, and screenshots measured by their pixels.
 
-    dpi_test.py <build-dir> <work-dir> [<test program> <gtest filter>]...
+    dpi_test.py <build-dir> <work-dir> <SpotterProbe.exe> [<test program> <gtest filter>]...
 
 At each DPI the tooltip stands beside the matched item, and its text, its bar and the
-input dialog's text are measured; at 144 DPI they must have grown by the DPI's ratio.
+input dialog's text are measured, and Spotter's input and columns; at 144 DPI they must
+have grown by the DPI's ratio.
 The test programs named on the command line then run in the 144-DPI session with their
 filters (the cases that need such a display and skip themselves elsewhere). Screenshots
 go to <work-dir>.
@@ -113,7 +114,30 @@ def measure(h, dpi):
     return figures
 
 
-def session(build, work, dpi, programs=()):
+def measure_spotter(h, app, dpi, probe):
+    """Spotter's window at this session's DPI: its input's height and its columns' widths."""
+    figures = {}
+    h.spawn(os.path.join(app.dir, "Spotter.exe"), "Z:" + app.dir.replace("/", "\\"), cwd=app.dir)
+    try:
+        if not h.check(h.wait_for(lambda: h.wine(probe, "state")[0] == 0, 20), "%d DPI: Spotter opens" % dpi):
+            return figures
+        time.sleep(0.5)
+        lines = h.wine(probe, "state")[1].splitlines()
+        facts = dict(line.split(" ", 1) for line in lines if " " in line)
+        top, bottom = (int(v) for v in facts["input-rect"].split(",")[1::2])
+        header_left = int(facts["header-rect"].split(",")[0])
+        edges = [header_left] + [int(v) for v in facts["column-edges"].split(",")]
+        figures["spotter-input"] = bottom - top
+        figures["spotter-columns"] = [b - a for a, b in zip(edges, edges[1:])]
+        picture = shot(h, "dpi%d-spotter" % dpi)
+        print("screenshot %s; %d DPI: Spotter's input %d px high, columns %s" %
+              (picture.png, dpi, figures["spotter-input"], figures["spotter-columns"]))
+    finally:
+        h.wine(probe, "close", "KanasiftSpotter")
+    return figures
+
+
+def session(build, work, dpi, probe, programs=()):
     with PrivateWine(build, work, dpi) as wine:
         h = PrivateHarness(build, os.path.join(work, "dpi%d" % dpi), wine)
         figures = {}
@@ -124,6 +148,7 @@ def session(build, work, dpi, programs=()):
                 h.check(code == 0 and "[  PASSED  ] 0 tests" not in out,
                         "%d DPI: %s %s" % (dpi, os.path.basename(program), test_filter))
             figures = measure(h, dpi)
+            figures.update(measure_spotter(h, Installation(h, "spotter%d" % dpi), dpi, probe))
         except Failure as failure:
             h.check(False, str(failure))
         finally:
@@ -139,14 +164,18 @@ def grew(small, large, what, h):
 
 def main():
     build, work = sys.argv[1], os.path.abspath(sys.argv[2])
-    programs = list(zip(sys.argv[3::2], sys.argv[4::2]))
-    h96, at96 = session(build, work, 96)
-    h144, at144 = session(build, work, 144, programs)
+    probe = sys.argv[3]
+    programs = list(zip(sys.argv[4::2], sys.argv[5::2]))
+    h96, at96 = session(build, work, 96, probe)
+    h144, at144 = session(build, work, 144, probe, programs)
     grew(at96.get("text", 0), at144.get("text", 0), "the tooltip's text", h144)
     grew(at96.get("dialog", 0), at144.get("dialog", 0), "the dialog's text", h144)
     # TooltipAnimationBarHeight is given for 96 DPI: that many rows show inside the border.
     h144.check(at96.get("bar") == BAR_HEIGHT, "the bar is %d px high at 96 DPI" % BAR_HEIGHT)
     grew(at96.get("bar", 0), at144.get("bar", 0), "the bar", h144)
+    grew(at96.get("spotter-input", 0), at144.get("spotter-input", 0), "Spotter's input", h144)
+    for number, (small, large) in enumerate(zip(at96.get("spotter-columns", [0]), at144.get("spotter-columns", [0]))):
+        grew(small, large, "Spotter's column %d" % (number + 1), h144)
     passed, failed = h96.passed + h144.passed, h96.failed + h144.failed
     print("%d passed, %d failed; screenshots in %s" % (passed, failed, work))
     sys.exit(1 if failed else 0)
