@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cstring>
 #include <cwctype>
 #include <vector>
@@ -13,6 +14,23 @@ namespace {
 
 // A window of another process answers within this time, or is passed over.
 constexpr UINT kTextTimeoutMs = 300;
+// All the reading of one window together takes no longer than this: a slow (not hung)
+// Explorer must not hold the tray command for the time of every control it has.
+constexpr ULONGLONG kTotalTimeoutMs = 1000;
+
+// What is left of the time for reading one window.
+class Budget {
+ public:
+  Budget() : end_(GetTickCount64() + kTotalTimeoutMs) {}
+  // The time the next message may take; 0 when the time is up.
+  UINT Next() const {
+    const ULONGLONG now = GetTickCount64();
+    return now >= end_ ? 0 : static_cast<UINT>(std::min<ULONGLONG>(end_ - now, kTextTimeoutMs));
+  }
+
+ private:
+  ULONGLONG end_;
+};
 // At most this many controls of a window are read.
 constexpr int kMaxControls = 64;
 
@@ -22,11 +40,13 @@ std::wstring ClassOf(HWND window) {
   return name;
 }
 
-std::wstring TextOf(HWND window) {
+std::wstring TextOf(HWND window, const Budget& budget) {
   wchar_t text[1024] = {};
   DWORD_PTR copied = 0;
-  if (!SendMessageTimeoutW(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG,
-                           kTextTimeoutMs, &copied)) {
+  const UINT timeout = budget.Next();
+  if (timeout == 0 ||
+      !SendMessageTimeoutW(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG,
+                           timeout, &copied)) {
     return std::wstring();
   }
   text[1023] = L'\0';
@@ -86,11 +106,12 @@ struct PathBoxItem {
 
 // The items of a path box (ComboBoxEx32) of another process, read through a block of
 // memory in that process; the layout is ours, so only a process of our own bitness.
-std::vector<PathBoxItem> ReadPathBox(HWND box) {
+std::vector<PathBoxItem> ReadPathBox(HWND box, const Budget& budget) {
   std::vector<PathBoxItem> items;
   if (ViewProcessBits(box) != OwnProcessBits()) return items;
   DWORD_PTR count = 0;
-  if (!SendMessageTimeoutW(box, CB_GETCOUNT, 0, 0, SMTO_ABORTIFHUNG, kTextTimeoutMs, &count)) return items;
+  const UINT timeout = budget.Next();
+  if (timeout == 0 || !SendMessageTimeoutW(box, CB_GETCOUNT, 0, 0, SMTO_ABORTIFHUNG, timeout, &count)) return items;
   constexpr int kTextChars = 260;
   SharedMemBase block(box, sizeof(COMBOBOXEXITEMW) + kTextChars * sizeof(wchar_t));
   if (!block.IsReady()) return items;
@@ -103,8 +124,9 @@ std::vector<PathBoxItem> ReadPathBox(HWND box) {
     std::memset(block.LocalBytes(), 0, block.Size());
     std::memcpy(block.LocalBytes(), &item, sizeof(item));
     DWORD_PTR ok = 0;
-    if (!block.CopyToRemote() ||
-        !SendMessageTimeoutW(box, CBEM_GETITEMW, 0, block.RemoteParam(), SMTO_ABORTIFHUNG, kTextTimeoutMs, &ok) ||
+    const UINT timeout = budget.Next();
+    if (timeout == 0 || !block.CopyToRemote() ||
+        !SendMessageTimeoutW(box, CBEM_GETITEMW, 0, block.RemoteParam(), SMTO_ABORTIFHUNG, timeout, &ok) ||
         !ok || !block.CopyFromRemote()) {
       break;
     }
@@ -118,9 +140,9 @@ std::vector<PathBoxItem> ReadPathBox(HWND box) {
 // Wine's explorer lists the chain of folders down to the current one in its path box,
 // indented by depth, by display name: ..., " (C:)", "folder", "current". The current
 // folder is the deepest item whose name is the box's own text.
-std::wstring FolderInPathBox(HWND box) {
-  const std::wstring current = TextOf(box);
-  const std::vector<PathBoxItem> items = ReadPathBox(box);
+std::wstring FolderInPathBox(HWND box, const Budget& budget) {
+  const std::wstring current = TextOf(box, budget);
+  const std::vector<PathBoxItem> items = ReadPathBox(box, budget);
   int at = -1;
   for (int i = 0; i < static_cast<int>(items.size()); ++i) {
     if (items[i].text == current && (at < 0 || items[i].indent > items[at].indent)) at = i;
@@ -155,15 +177,16 @@ std::wstring FolderOfView(HWND view) {
   if (!view || !IsWindow(view)) return std::wstring();
   HWND top = GetAncestor(view, GA_ROOT);
   if (!top) return std::wstring();
-  std::wstring folder = FolderInText(TextOf(top));
+  const Budget budget;
+  std::wstring folder = FolderInText(TextOf(top, budget));
   if (!folder.empty()) return folder;
   Controls controls;
   EnumChildWindows(top, CollectControl, reinterpret_cast<LPARAM>(&controls));
   for (HWND control : controls.address) {
-    folder = FolderInText(TextOf(control));
+    folder = FolderInText(TextOf(control, budget));
     if (!folder.empty()) return folder;
   }
-  return controls.pathBox ? FolderInPathBox(controls.pathBox) : std::wstring();
+  return controls.pathBox ? FolderInPathBox(controls.pathBox, budget) : std::wstring();
 }
 
 std::wstring QuoteArgument(const std::wstring& argument) {

@@ -6,7 +6,9 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
 
 #include "app/ViewFolder.h"
 
@@ -60,9 +62,46 @@ TEST(ViewFolder, TheQuotedFolderComesBackAsItIs) {
     LPWSTR* args = CommandLineToArgvW(line.c_str(), &count);
     ASSERT_NE(args, nullptr);
     EXPECT_EQ(count, 2);
-    if (count == 2) EXPECT_EQ(std::wstring(args[1]), folder);
+    if (count == 2) {
+      EXPECT_EQ(std::wstring(args[1]), folder);
+    }
     LocalFree(args);
   }
+}
+
+// Edits that take 200 ms for each WM_GETTEXT: a file manager that is slow, not hung.
+LRESULT CALLBACK SlowText(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
+  if (message == WM_GETTEXT) {
+    Sleep(200);
+    return 0;
+  }
+  return DefSubclassProc(window, message, wParam, lParam);
+}
+
+TEST(ViewFolder, ASlowWindowIsReadWithinOneSecondInAll) {
+  std::atomic<HWND> list{nullptr};
+  std::atomic<bool> done{false};
+  std::thread owner([&] {
+    HWND top = CreateWindowExW(0, L"STATIC", L"slow", WS_OVERLAPPED, 0, 0, 300, 200, nullptr, nullptr, nullptr, nullptr);
+    for (int i = 0; i < 30; ++i) {
+      HWND edit = CreateWindowExW(0, L"EDIT", L"", WS_CHILD, 0, 0, 200, 20, top, nullptr, nullptr, nullptr);
+      SetWindowSubclass(edit, SlowText, 1, 0);
+    }
+    list = CreateWindowExW(0, WC_LISTVIEWW, L"", WS_CHILD | LVS_REPORT, 0, 20, 200, 100, top, nullptr, nullptr, nullptr);
+    MSG msg;
+    while (!done) {
+      while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+      MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    }
+    DestroyWindow(top);
+  });
+  while (!list) Sleep(1);
+  const ULONGLONG start = GetTickCount64();
+  EXPECT_EQ(FolderOfView(list), L"");
+  // Thirty controls at 200 ms each would take six seconds.
+  EXPECT_LT(GetTickCount64() - start, 2500u);
+  done = true;
+  owner.join();
 }
 
 }  // namespace
