@@ -11,6 +11,7 @@
 //   SpotterProbe ping <ms>              WM_NULL to Spotter every 10 ms for that long, from
 //                                       its first answer on (its creation aside): how
 //                                       many, the slowest answer, how many took 100 ms+
+//                                       while the machine was not stalled (see Ping)
 //   SpotterProbe clipboard              the clipboard's text
 //   SpotterProbe window <class>         exit 0 while a top-level window of that class exists
 //   SpotterProbe close <class>          WM_CLOSE to every such window
@@ -112,39 +113,62 @@ int SetInput() {
 }
 
 // How the window answers while it works: WM_NULL every 10 ms, each answer timed.
+// Milliseconds between two counter readings.
+double Ms(const LARGE_INTEGER& from, const LARGE_INTEGER& to) {
+  static const double ticksPerMs = [] {
+    LARGE_INTEGER frequency{};
+    QueryPerformanceFrequency(&frequency);
+    return static_cast<double>(frequency.QuadPart) / 1000.0;
+  }();
+  return static_cast<double>(to.QuadPart - from.QuadPart) / ticksPerMs;
+}
+
+// WM_NULL to Spotter every 10 ms. A slow answer is Spotter's own only when the machine
+// was not stalled around it: the desktop window (another process, idle) answered a ping
+// of its own quickly, and this probe's own 10 ms pause did not overrun, in that round and
+// the one before. Answers that came late because the whole machine stalled are counted
+// apart ("slow-load").
 int Ping(DWORD milliseconds) {
-  LARGE_INTEGER frequency{}, start{}, now{};
-  QueryPerformanceFrequency(&frequency);
+  constexpr double kSlowMs = 100.0;
+  constexpr double kStallMs = 50.0;
   const DWORD end = GetTickCount() + milliseconds;
-  int pings = 0, slow = 0, lost = 0;
+  int pings = 0, slow = 0, slowLoad = 0, lost = 0;
   double slowest = 0;
-  std::string slowAt;  // when the slow answers came, in ms from the first ping
+  std::string slowAt;  // when Spotter's own slow answers came, in ms from the first ping
   bool answered = false;
-  LARGE_INTEGER first{};
+  bool stalledBefore = false;
+  LARGE_INTEGER first{}, start{}, now{}, slept{};
+  HWND reference = GetDesktopWindow();
   while (static_cast<int>(end - GetTickCount()) > 0) {
     HWND spotter = FindWindowA(kSpotterClass, nullptr);
+    DWORD_PTR ignored = 0;
     if (spotter && !answered) {
-      DWORD_PTR ignored = 0;
       answered = IsWindowVisible(spotter) && SendMessageTimeoutW(spotter, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &ignored);
     } else if (spotter) {
       QueryPerformanceCounter(&start);
       if (pings == 0) first = start;
-      DWORD_PTR ignored = 0;
       if (!SendMessageTimeoutW(spotter, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &ignored)) ++lost;
       QueryPerformanceCounter(&now);
-      const double ms = 1000.0 * static_cast<double>(now.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart);
+      const double ms = Ms(start, now);
+      SendMessageTimeoutW(reference, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &ignored);
+      QueryPerformanceCounter(&start);
+      const bool stalled = Ms(now, start) >= kStallMs || (pings > 0 && Ms(slept, now) - ms >= 10.0 + kStallMs);
       ++pings;
       if (ms > slowest) slowest = ms;
-      if (ms >= 100.0) {
+      if (ms >= kSlowMs && (stalled || stalledBefore)) {
+        ++slowLoad;
+      } else if (ms >= kSlowMs) {
         ++slow;
-        const double at = 1000.0 * static_cast<double>(start.QuadPart - first.QuadPart) / static_cast<double>(frequency.QuadPart);
-        slowAt += (slowAt.empty() ? "" : ",") + std::to_string(static_cast<int>(at)) + ":" + std::to_string(static_cast<int>(ms));
+        slowAt += (slowAt.empty() ? "" : ",") + std::to_string(static_cast<int>(Ms(first, now))) + ":" +
+                  std::to_string(static_cast<int>(ms));
       }
+      stalledBefore = stalled;
     }
+    QueryPerformanceCounter(&slept);
     Sleep(10);
   }
-  std::printf("pings %d\nslowest-ms %.1f\nslow %d\nlost %d\nslow-at %s\n", pings, slowest, slow, lost,
-              slowAt.empty() ? "-" : slowAt.c_str());
+  std::printf("pings %d\nslowest-ms %.1f\nslow %d\nslow-load %d\nlost %d\nslow-at %s\n", pings, slowest, slow,
+              slowLoad, lost, slowAt.empty() ? "-" : slowAt.c_str());
   return 0;
 }
 
