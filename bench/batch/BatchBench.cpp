@@ -104,17 +104,7 @@ std::string WriteNamesWithLastCandidate(int count) {
     text += line;
   }
   text += "会社案内.txt\n";
-  wchar_t directory[MAX_PATH];
-  GetTempPathW(MAX_PATH, directory);
-  wchar_t path[MAX_PATH];
-  std::swprintf(path, MAX_PATH, L"%lsbench-batch-%lu-%d.txt", directory, GetCurrentProcessId(), count);
-  HANDLE file = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  DWORD written = 0;
-  WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-  CloseHandle(file);
-  char utf8[MAX_PATH * 3];
-  WideCharToMultiByte(CP_UTF8, 0, path, -1, utf8, sizeof(utf8), nullptr, nullptr);
-  return utf8;
+  return WriteNamesFile(text, L"bench-batch", count);
 }
 
 struct Keystrokes {

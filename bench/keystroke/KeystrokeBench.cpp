@@ -25,6 +25,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/common/BenchClock.h"
 #include "search/MigemoLoadThread.h"
 #include "search/RecentExpansions.h"
 #include "tapline/TaplineViewReads.h"
@@ -33,16 +34,7 @@
 
 namespace {
 
-double Now() {
-  static LARGE_INTEGER frequency = [] {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return f;
-  }();
-  LARGE_INTEGER counter;
-  QueryPerformanceCounter(&counter);
-  return static_cast<double>(counter.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
-}
+using bench::NowMs;
 
 double Percentile(std::vector<double> values, double p) {
   if (values.empty()) return 0;
@@ -122,17 +114,7 @@ std::string WriteNames(int count) {
     }
     text += line;
   }
-  wchar_t directory[MAX_PATH];
-  GetTempPathW(MAX_PATH, directory);
-  wchar_t path[MAX_PATH];
-  std::swprintf(path, MAX_PATH, L"%lsbench-keystroke-%lu-%d.txt", directory, GetCurrentProcessId(), count);
-  HANDLE file = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  DWORD written = 0;
-  WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-  CloseHandle(file);
-  char utf8[MAX_PATH * 3];
-  WideCharToMultiByte(CP_UTF8, 0, path, -1, utf8, sizeof(utf8), nullptr, nullptr);
-  return utf8;
+  return WriteNamesFile(text, L"bench-keystroke", count);
 }
 
 struct Figures {
@@ -176,10 +158,10 @@ class Typist {
   void Step(int step, std::vector<double>& into) {
     ItemRect rect;
     std::string matched;
-    const double start = Now();
+    const double start = NowMs();
     if (step == 0) build_(state_, options_);
     StepOutcome outcome = search_.SearchAndSelect(state_, options_, pattern_(), step, rect, false, &matched, false);
-    into.push_back(Now() - start);
+    into.push_back(NowMs() - start);
     figures.results.push_back(std::to_string(static_cast<int>(outcome)) + ":" + matched);
   }
 
@@ -202,12 +184,12 @@ struct Row {
 void Measure(int size, MigemoLoadThread& dictionary, int words, int todayWords) {
   const std::string names = WriteNames(size);
   ViewhostProcess host;
-  const double started = Now();
+  const double started = NowMs();
   if (!host.Start({"--list", names}, ViewhostPath(), 600000)) {
     std::printf("  viewhost did not start: %s\n", host.Error().c_str());
     return;
   }
-  const double upMs = Now() - started;
+  const double upMs = NowMs() - started;
   DeleteFileA(Utf8ToAnsi(names).c_str());
   if (!LoadHookLibraryInto(host)) {
     std::printf("  the hook library did not come into viewhost\n");
@@ -286,14 +268,14 @@ int main(int argc, char** argv) {
     return 1;
   }
   MigemoLoadThread dictionary(KANASIFT_BENCH_DICT);
-  const double t0 = Now();
+  const double t0 = NowMs();
   if (!dictionary.LoadNow()) {
     std::printf("the dictionary %s could not be opened\n", KANASIFT_BENCH_DICT);
     return 1;
   }
-  const double opened = Now();
+  const double opened = NowMs();
   dictionary.Query("k", nullptr);
-  const double expanded = Now();
+  const double expanded = NowMs();
   std::printf("  first expansion after start: dictionary open %.0f ms + query \"k\" %.1f ms; working set %.1f MiB before,"
               " %.1f MiB with the dictionary loaded\n",
               opened - t0, expanded - opened, before, WorkingSetMiB());

@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include <cstdio>
+#include <cwchar>
 #include <sstream>
 
 #include "tapline/Tapline.h"
@@ -165,4 +167,19 @@ std::vector<std::string> VisibleTreeNames(HWND tree) {
     names.push_back(name);
   }
   return names;
+}
+
+std::string WriteNamesFile(const std::string& text, const wchar_t* stem, int number) {
+  wchar_t directory[MAX_PATH];
+  GetTempPathW(MAX_PATH, directory);
+  wchar_t path[MAX_PATH];
+  std::swprintf(path, MAX_PATH, L"%ls%ls-%lu-%d.txt", directory, stem, GetCurrentProcessId(), number);
+  HANDLE file = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return std::string();
+  DWORD written = 0;
+  WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+  CloseHandle(file);
+  char utf8[MAX_PATH * 3];
+  WideCharToMultiByte(CP_UTF8, 0, path, -1, utf8, sizeof(utf8), nullptr, nullptr);
+  return utf8;
 }

@@ -31,6 +31,10 @@ class HookOwner {
 // loaded the library there and a whole-view read of its list can be prepared.
 bool LoadHookLibraryInto(const ViewhostProcess& host);
 
+// Writes `text` (viewhost's names file: one name a line, UTF-8) to a new file in the
+// temporary folder named after `stem`, this process and `number`; its path in UTF-8.
+std::string WriteNamesFile(const std::string& text, const wchar_t* stem, int number);
+
 // A service that asks the hook library, and counts.
 class CountingViewReads : public ViewReadService {
  public:

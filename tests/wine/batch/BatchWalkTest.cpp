@@ -258,17 +258,7 @@ std::string LongNamesFile(int count) {
     std::snprintf(number, sizeof(number), "_%05d.txt\n", i);
     text += (i + 1 == count ? std::string("zz") : std::string("aa")) + std::string(248, 'x') + number;
   }
-  wchar_t directory[MAX_PATH];
-  GetTempPathW(MAX_PATH, directory);
-  wchar_t path[MAX_PATH];
-  std::swprintf(path, MAX_PATH, L"%lsbatch-long-%lu.txt", directory, GetCurrentProcessId());
-  HANDLE file = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  DWORD written = 0;
-  WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-  CloseHandle(file);
-  char utf8[MAX_PATH * 3];
-  WideCharToMultiByte(CP_UTF8, 0, path, -1, utf8, sizeof(utf8), nullptr, nullptr);
-  return utf8;
+  return WriteNamesFile(text, L"batch-long", 0);
 }
 
 // An answer that does not fit the first mapping is asked for again with the size it
