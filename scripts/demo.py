@@ -13,13 +13,13 @@ has the bitness of the build (win64: the 64-bit explorer).
 """
 import os
 import shutil
-import struct
 import sys
 import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(ROOT, "tests", "integration"))
 from harness import Failure, Harness, Installation  # noqa: E402
+from private_wine import pe_bits  # noqa: E402
 
 NAMES = ["readme.md", "議事録_2026-12-01.docx", "会社概要.pdf", "会議室予約.xlsx", "かいしゃ案内.txt",
          "カイシャ一覧.csv", "ｶｲｼｬﾒﾓ.txt", "テスト計画.md", "ﾃｽﾄ結果.log", "報告書（最終）.pdf",
@@ -39,19 +39,10 @@ INI = ("[main]\nToolTipAliveTime=4000\nClasses=\nShellViewClasses=DirectUIHWND\t
        "TargetConditions=\"*\tProgman\t*\t*\tExplorerWClass\t*\t*\tCabinetWClass\t*\t*\t#32770\tDirectUIHWND\t\"\n")
 
 
-def build_bits(build):
-    """64 or 32, from the machine field of the build's Kanasift.exe."""
-    with open(os.path.join(build, "dist", "Kanasift.exe"), "rb") as f:
-        header = f.read(4096)
-    pe = struct.unpack_from("<I", header, 0x3C)[0]
-    machine = struct.unpack_from("<H", header, pe + 4)[0]
-    return 64 if machine == 0x8664 else 32
-
-
 def main():
     build, demo = sys.argv[1], sys.argv[2]
     h = Harness(build, demo)
-    bits = build_bits(build)
+    bits = pe_bits(os.path.join(build, "dist", "Kanasift.exe"))
     folder_name = f"Kanasift-demo-{os.getpid()}"
     app = Installation(h, "demo", INI)
     try:

@@ -79,6 +79,11 @@ def main():
         # The hook library's enable state is not saved; a second start's key command
         # (UM_KEYDOWN 2) and Ctrl+G are the only ways it may change: both were left out
         # of the flood.
+        # The flood's tray commands started Spotter a few times: its windows would take
+        # the keys typed below.
+        deadline = time.monotonic() + 10
+        while time.monotonic() < deadline and h.viewprobe("close", "find:KanasiftSpotter/SysListView32")[0] == 0:
+            time.sleep(0.5)
         h.viewprobe("deselect", host.list, -1)
         h.click_into(host.list)
         h.key("Escape")

@@ -26,6 +26,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(os.path.dirname(HERE), 'integration'))
 sys.path.insert(0, HERE)
 from harness import Checks, wine_environment  # noqa: E402
+from private_wine import pe_bits  # noqa: E402
 import japanese_tree  # noqa: E402
 
 ROOT, BUILD, DIST, PROBE, WORK = sys.argv[1:6]
@@ -215,7 +216,9 @@ TREE_PATHS = []
 
 
 def loader():
-    return subprocess.run([WINE_ENV, 'loader', BUILD, '64'], capture_output=True, text=True).stdout.strip()
+    """The loader of Wine's programs of the build's bitness: Kanasift serves only those."""
+    bits = str(pe_bits(os.path.join(DIST, 'Kanasift.exe')))
+    return subprocess.run([WINE_ENV, 'loader', BUILD, bits], capture_output=True, text=True).stdout.strip()
 
 
 def grouped(n):
