@@ -180,9 +180,10 @@ def scenario_main():
         return
     check(wait_for(icon_shown), 'the tray icon is shown after start')
     if USES_STUB:
-        log = stub_log()
-        check('setHook on a thread of its own' in log,
+        # The hook thread sets the hook after the window is up, so the icon may come first.
+        check(wait_for(lambda: 'setHook on a thread of its own' in stub_log(), 10),
               'the keyboard hook is set for the main window, from a thread other than the window\'s')
+        log = stub_log()
         check('setIsUse 1' in log and 'setListViewClasses SysListView32' in log,
               'the hook library gets IsUse and the list classes from the file')
         shortcuts = [l for l in log if l.startswith('setShortcuts')]
