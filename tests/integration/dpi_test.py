@@ -102,9 +102,15 @@ def measure(h, dpi):
             time.sleep(0.5)
             facts = dict(f.split("=") for f in h.kanasift_probe("dialog")[1].split())
             ok = [int(v) for v in facts["ok"].split(",")]
-            picture = shot(h, "dpi%d-dialog" % dpi)
+            # On a busy machine the dialog may not be painted yet: look again for a while.
+            end = time.time() + 5
+            while True:
+                picture = shot(h, "dpi%d-dialog" % dpi)
+                figures["dialog"] = ink_rows(picture, ok[0] + 3, ok[1] + 3, ok[2] - 3, ok[3] - 3)
+                if figures["dialog"] > 0 or time.time() > end:
+                    break
+                time.sleep(0.5)
             print("screenshot " + picture.png)
-            figures["dialog"] = ink_rows(picture, ok[0] + 3, ok[1] + 3, ok[2] - 3, ok[3] - 3)
             print("%d DPI: dialog %s, OK button %s, its text %d px high" % (dpi, facts["rect"], ok, figures["dialog"]))
             h.key("Escape")
     finally:
