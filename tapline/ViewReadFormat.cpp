@@ -100,7 +100,7 @@ bool CheckRequest(const void* mapping, std::size_t mappedSize, std::uint32_t req
   if (Join(Load(header.viewLow), Load(header.viewHigh)) != view) return false;
   if (Load(header.status) != static_cast<std::uint32_t>(Status::Pending)) return false;
   std::uint32_t kind = Load(header.kind);
-  if (kind < static_cast<std::uint32_t>(ReadKind::List) || kind > static_cast<std::uint32_t>(ReadKind::TreeSelect)) {
+  if (kind < static_cast<std::uint32_t>(ReadKind::List) || kind > static_cast<std::uint32_t>(ReadKind::ListChange)) {
     return false;
   }
   std::uint32_t capacity = Load(header.capacity);
@@ -362,7 +362,10 @@ bool WriteChange(void* mapping, std::uint32_t capacity, std::uint32_t generation
 }
 
 bool ReadChange(const void* mapping, const RequestFacts& facts, ChangeHead& head) {
-  if (facts.kind != ReadKind::ShellChange || facts.capacity < sizeof(RequestHeader) + sizeof(ChangeHead)) return false;
+  if ((facts.kind != ReadKind::ShellChange && facts.kind != ReadKind::ListChange) ||
+      facts.capacity < sizeof(RequestHeader) + sizeof(ChangeHead)) {
+    return false;
+  }
   const auto* words = reinterpret_cast<const std::uint32_t*>(static_cast<const std::uint8_t*>(mapping) +
                                                               sizeof(RequestHeader));
   head.count = Load(words[0]);
@@ -370,7 +373,9 @@ bool ReadChange(const void* mapping, const RequestFacts& facts, ChangeHead& head
   head.folderFlags = Load(words[2]) & head.folderFlagsMask;
   head.reserved = 0;
   if (head.count > kMaxChangeOperations || ChangeBytes(head.count) > facts.capacity) return false;
-  return (head.folderFlagsMask & ~kFolderCheckSelect) == 0;
+  // Folder flags belong to shell views.
+  const std::uint32_t knownFlags = facts.kind == ReadKind::ShellChange ? kFolderCheckSelect : 0;
+  return (head.folderFlagsMask & ~knownFlags) == 0;
 }
 
 ChangeOperation OperationAt(const void* mapping, std::uint32_t i) {

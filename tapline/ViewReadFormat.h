@@ -31,6 +31,9 @@
 // the status back to Pending and posts the request again, and the answer goes on where
 // it stopped. Changes to a shell view (kind ShellChange) carry their arguments behind
 // the header: which items to select, by their place in an answer of one generation.
+// A list view's selection change (kind ListChange) is carried the same way, its
+// "generation" the item count of the answer the indices come from: the whole change of
+// a search step is one request, instead of a message per state and one for the scrolling.
 //
 // Both sides treat the other's memory as untrusted: the library reads each request
 // field once and writes nothing beyond the capacity the request names (nor beyond the
@@ -46,7 +49,7 @@
 namespace viewread {
 
 constexpr std::uint32_t kRequestMagic = 0x5256534B;  // "KSVR"
-constexpr std::uint32_t kFormatVersion = 3;
+constexpr std::uint32_t kFormatVersion = 4;
 
 // A view cuts a name at 259 bytes; its text buffer holds 260 with the NUL.
 constexpr std::uint32_t kTextBufferBytes = 260;
@@ -71,6 +74,7 @@ enum class ReadKind : std::uint32_t {
   Shell = 3,        // every item of the shell view that holds the window, in the view's order
   ShellChange = 4,  // select items of that shell view (arguments behind the header)
   TreeSelect = 5,   // make a tree item the caret, if it is still there with its name (arguments behind the header)
+  ListChange = 6,   // select items of a list view by index, as a ShellChange does (arguments behind the header)
 };
 
 enum class Status : std::uint32_t {

@@ -27,8 +27,8 @@ constexpr std::size_t kItemsPerDeselectMessage = 256;
 class BatchList final : public ListView {
  public:
   BatchList(HWND view, std::unique_ptr<ListView> remote, BatchViewProvider& provider)
-      : remote_(std::move(remote)), provider_(provider), reading_(view, ReadKind::List, provider) {}
-  ~BatchList() override { SendPendingDeselect(); }
+      : view_(view), remote_(std::move(remote)), provider_(provider), reading_(view, ReadKind::List, provider) {}
+  ~BatchList() override { Flush(); }
 
   int ItemCount() override {
     switch (reading_.Use()) {
@@ -78,7 +78,13 @@ class BatchList final : public ListView {
 
   bool EnsureVisible(int index) override {
     reading_.Stop();
-    return !Lost() && Remote().EnsureVisible(index);
+    if (Lost()) return false;
+    if (!changes_.empty() && changes_.back().position == static_cast<std::uint32_t>(index)) {
+      // The end of a walk: its whole change goes now, in one request.
+      changes_.back().flags |= viewread::kSelectEnsureVisible;
+      return Flush();
+    }
+    return Remote().EnsureVisible(index);
   }
 
   bool OpenRecord() override { return !Lost() && remote_->OpenRecord(); }
@@ -105,16 +111,28 @@ class BatchList final : public ListView {
       statesChanged_ = true;
       return true;
     }
+    if (CanHoldBack(index, state, mask)) {
+      statesChanged_ = true;
+      std::uint32_t flags = (state & kLvisSelected) ? viewread::kSelectSelect : viewread::kSelectDeselect;
+      if (mask & kLvisFocused) flags |= viewread::kSelectFocused;
+      changes_.push_back({static_cast<std::uint32_t>(index), flags});
+      return true;
+    }
     statesChanged_ = true;
     return Remote().SetItemState(index, state, mask);
   }
 
   bool LabelRect(int index, ItemRect& rect) override {
     reading_.Stop();
-    return !Lost() && Remote().LabelRect(index, rect);
+    if (Lost() || !Flush()) return false;
+    if (changedRectIndex_ >= 0 && changedRectIndex_ == index) {
+      rect = changedRect_;
+      return true;
+    }
+    return Remote().LabelRect(index, rect);
   }
 
-  bool Lost() const override { return reading_.IsLost() || remote_->Lost(); }
+  bool Lost() const override { return reading_.IsLost() || changeLost_ || remote_->Lost(); }
 
  private:
   // States are taken from the answer until this view changes one.
@@ -123,11 +141,76 @@ class BatchList final : public ListView {
     return source == Source::Snapshot && statesChanged_ ? Source::PerItem : source;
   }
 
-  // The per-item reader, with a deselection still to be sent sent first, so the view
-  // sees every change in the order the caller made it.
+  // The per-item reader, with the changes still held back sent first, so the view sees
+  // every change in the order the caller made it.
   ListView& Remote() {
-    SendPendingDeselect();
+    Flush();
+    changedRectIndex_ = -1;  // what follows may move the item
     return *remote_;
+  }
+
+  // A selection change of an item of the answer, made with one message per item: held
+  // back and sent with the rest of the walk's change as one request, carried out by the
+  // library on the view's thread (one round trip instead of one per message, and the
+  // view does not repaint between them). Taking the focus away is not held back.
+  bool CanHoldBack(int index, std::uint32_t state, std::uint32_t mask) {
+    if (index < 0 || (mask & ~(kLvisSelected | kLvisFocused)) != 0 || !(mask & kLvisSelected)) return false;
+    if ((mask & kLvisFocused) && !(state & kLvisFocused)) return false;
+    return reading_.Use() == Source::Snapshot && index < reading_.Items().itemCount;
+  }
+
+  // Sends what is held back: the deselection of every item and the changes, in one
+  // request when there are changes; a list that changed its count since the answer, or
+  // a library that declines, gets the same messages one by one. False when the view is
+  // lost.
+  bool Flush() {
+    if (changes_.empty()) {
+      SendPendingDeselect();
+      return !Lost();
+    }
+    std::vector<viewread::ChangeOperation> changes;
+    changes.swap(changes_);
+    const PendingDeselect deselect = pending_;
+    if (deselect.deselect) {
+      // The library deselects whatever is still selected before the first change; the
+      // one item selected when the names were read goes first, so that as a rule it
+      // finds nothing left to look for.
+      changes.front().flags |= viewread::kSelectDeselectOthers;
+      if (deselect.selectedCount == 1 && deselect.firstSelected >= 0) {
+        changes.insert(changes.begin(), {static_cast<std::uint32_t>(deselect.firstSelected), viewread::kSelectDeselect});
+      }
+    }
+    pending_.deselect = false;
+    changedRectIndex_ = -1;
+    ViewRead change(view_, ReadKind::ListChange, provider_.RequestKey(), provider_.Waits());
+    switch (change.Change(static_cast<std::uint32_t>(reading_.Items().itemCount), 0, 0, changes)) {
+      case ReadOutcome::Read:
+        ++provider_.MutableCounters().listChanges;
+        for (const auto& operation : changes) {
+          if (operation.flags & viewread::kSelectFocused) changedRectIndex_ = static_cast<int>(operation.position);
+        }
+        if (changedRectIndex_ >= 0 && !change.ChangedRect(changedRect_)) changedRectIndex_ = -1;
+        return true;
+      case ReadOutcome::NoAnswer:
+        changeLost_ = true;
+        ++provider_.MutableCounters().lost;
+        return false;
+      case ReadOutcome::TooSmall:
+      case ReadOutcome::Refused:
+      case ReadOutcome::Ignored:
+        break;
+    }
+    pending_ = deselect;
+    SendPendingDeselect();
+    for (const auto& operation : changes) {
+      if (Lost()) return false;
+      const std::uint32_t mask = kLvisSelected | ((operation.flags & viewread::kSelectFocused) ? kLvisFocused : 0);
+      const std::uint32_t state = ((operation.flags & viewread::kSelectSelect) ? kLvisSelected : 0) |
+                                  (mask & kLvisFocused);
+      remote_->SetItemState(static_cast<int>(operation.position), state, mask);
+      if (operation.flags & viewread::kSelectEnsureVisible) remote_->EnsureVisible(static_cast<int>(operation.position));
+    }
+    return !Lost();
   }
 
   // Every item ends deselected, as after LVM_SETITEMSTATE with index -1: with few items
@@ -170,11 +253,16 @@ class BatchList final : public ListView {
     int firstSelected = -1;
   };
 
+  HWND view_;
   std::unique_ptr<ListView> remote_;
   BatchViewProvider& provider_;
   Reading reading_;
   bool statesChanged_ = false;
   PendingDeselect pending_;
+  std::vector<viewread::ChangeOperation> changes_;
+  bool changeLost_ = false;
+  int changedRectIndex_ = -1;  // the item whose label rectangle the last change told
+  ItemRect changedRect_;
 };
 
 class BatchTree final : public TreeView {

@@ -187,7 +187,7 @@ ReadOutcome ViewRead::Take() {
     return ReadOutcome::Refused;
   }
   const bool list = kind_ == ReadKind::List || kind_ == ReadKind::Shell;
-  if (kind_ == ReadKind::ShellChange || kind_ == ReadKind::TreeSelect) {
+  if (kind_ == ReadKind::ShellChange || kind_ == ReadKind::ListChange || kind_ == ReadKind::TreeSelect) {
     if (summary.status != viewread::Status::Done) return ReadOutcome::Read;  // still at work
     complete_ = true;
     status_ = summary.status;

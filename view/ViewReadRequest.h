@@ -84,6 +84,7 @@ struct BatchCounters {
   unsigned perItemNames = 0;  // names read with one message each
   unsigned shellNamesRead = 0;  // shell views: names the library had to read through the shell
   unsigned treeSelects = 0;   // tree carets set through the library (an answer's item, checked there)
+  unsigned listChanges = 0;   // list selection changes carried out by the library in one request
   std::size_t lastAnswerBytes = 0;
 };
 

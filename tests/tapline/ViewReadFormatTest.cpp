@@ -65,7 +65,7 @@ TEST(ViewReadFormatTest, EveryFieldOfARequestIsChecked) {
       {"view, high word", [](RequestHeader& h) { h.viewHigh ^= 1; }},
       {"status", [](RequestHeader& h) { h.status = static_cast<std::uint32_t>(Status::Done); }},
       {"kind 0", [](RequestHeader& h) { h.kind = 0; }},
-      {"kind 6", [](RequestHeader& h) { h.kind = 6; }},
+      {"kind 7", [](RequestHeader& h) { h.kind = 7; }},
       {"key, low word", [](RequestHeader& h) { h.keyLow ^= 1; }},
       {"key, high word", [](RequestHeader& h) { h.keyHigh ^= 0x100; }},
       {"records before an answer", [](RequestHeader& h) { h.publishedRecords = 1, h.publishedBytes = 16; }},
@@ -446,6 +446,16 @@ TEST(ViewReadFormatTest, ChangeArgumentsAreBoundedByTheCapacity) {
   words[0] = 0xFFFFFFFFu;
   words[1] = 0;
   EXPECT_FALSE(ReadChange(memory.data(), facts, head));
+
+  // A list view's change has the same arguments, and no folder flags.
+  auto list = Mapping(capacity + 64, capacity, ReadKind::ListChange);
+  ASSERT_TRUE(WriteChange(list.data(), capacity, 10000, 0, 0, operations.data(), 2));
+  RequestFacts listFacts;
+  ASSERT_TRUE(Check(list, listFacts));
+  ASSERT_TRUE(ReadChange(list.data(), listFacts, head));
+  EXPECT_EQ(listFacts.generation, 10000u) << "the item count the indices belong to";
+  ASSERT_TRUE(WriteChange(list.data(), capacity, 10000, kFolderCheckSelect, kFolderCheckSelect, operations.data(), 2));
+  EXPECT_FALSE(ReadChange(list.data(), listFacts, head)) << "folder flags belong to shell views";
 
   {
     AnswerWriter writer(memory.data(), facts);

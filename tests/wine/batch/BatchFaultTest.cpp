@@ -174,6 +174,14 @@ TEST_F(BatchFaultTest, AListAnswerClaimingMoreItemsThanTheViewHasIsRefused) {
   EXPECT_EQ(outcome, ReadOutcome::Refused) << "claimed " << read.Snapshot().itemCount << " items";
 }
 
+std::vector<int> SelectedItems(ListView& list) {
+  std::vector<int> selected;
+  for (int i = 0; i < list.ItemCount(); ++i) {
+    if (list.ItemState(i, kLvisSelected)) selected.push_back(i);
+  }
+  return selected;
+}
+
 // "Deselect every item" is held back until the next message, with the selection of the
 // answer: when the view changed meanwhile (a folder refreshed, another item selected),
 // those indices are other items, and every item must still end deselected.
@@ -195,11 +203,33 @@ TEST_F(BatchFaultTest, AHeldBackDeselectionLeavesNothingSelectedWhenTheViewChang
     EXPECT_TRUE(list->SetItemState(7, kLvisSelected | kLvisFocused, kLvisSelected | kLvisFocused));
   }
   EXPECT_EQ(views.Counters().answers, 1u) << "the step was served by an answer";
-  std::vector<int> selected;
-  for (int i = 0; i < outside->ItemCount(); ++i) {
-    if (outside->ItemState(i, kLvisSelected)) selected.push_back(i);
-  }
-  EXPECT_EQ(selected, std::vector<int>({7}));
+  EXPECT_EQ(views.Counters().listChanges, 1u) << "and its change carried out in one request";
+  EXPECT_EQ(SelectedItems(*outside), std::vector<int>({7}));
+}
+
+// The change at the end of a step names items by the answer's indices. A list that lost
+// an item since refuses the request, and the step's change is made with the messages
+// the view would have had without the library, in the same order.
+TEST_F(BatchFaultTest, AChangeForAListThatLostAnItemIsMadeWithMessages) {
+  ASSERT_STARTED(StartServedHost());
+  auto outside = OpenRemoteList(host_.List());
+  ASSERT_TRUE(outside->OpenRecord());
+  ASSERT_TRUE(outside->SetItemState(2, kLvisSelected, kLvisSelected));
+  BatchViewProvider views(std::make_unique<CountingViewReads>());
+  auto list = views.OpenList(ToViewHandle(host_.List()));
+  ASSERT_TRUE(list->OpenRecord());
+  ASSERT_EQ(list->FirstSelected(), 2);
+  ASSERT_TRUE(SendMessageA(host_.List(), LVM_DELETEITEM, 0, 0));  // item 2 is at index 1 now
+  EXPECT_TRUE(list->SetItemState(kAllItems, 0, kLvisSelected));
+  EXPECT_TRUE(list->SetItemState(6, kLvisSelected | kLvisFocused, kLvisSelected | kLvisFocused));
+  EXPECT_TRUE(list->EnsureVisible(6));
+  ItemRect rect;
+  EXPECT_TRUE(list->LabelRect(6, rect));
+  EXPECT_FALSE(list->Lost());
+  EXPECT_EQ(views.Counters().listChanges, 0u) << "the library refused the change";
+  EXPECT_EQ(SelectedItems(*outside), std::vector<int>({6}));
+  EXPECT_EQ(outside->ItemState(6, kLvisFocused), kLvisFocused);
+  EXPECT_GT(rect.bottom, rect.top);
 }
 
 // A tree item added from outside, at the end of the root items, with a text or none; its
