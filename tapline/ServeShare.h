@@ -4,10 +4,13 @@
 //
 // A credit of thread time: every answer is charged the time it took (at least
 // kMinimumChargeUs, so that cheap requests count too); the credit grows back at half
-// the speed of the clock, up to kBurstUs. While it is used up, requests are refused
-// (answered Refused at once) and Kanasift reads item by item. A person typing, even
-// the first read of a large folder through the shell, stays well within it: at most
-// half of the thread's time goes to reads in the long run.
+// the speed of the clock, up to kBurstUs. While it is used up, whole-view reads are
+// answered Busy at once, and Kanasift's step gives up (reading item by item instead
+// would take far more of the same thread: seconds at 10,000 names); selection changes
+// are still carried out. A person typing, even the first read of a large folder
+// through the shell, stays within it; someone typing without pause into a list of
+// 100,000 names outruns it after some seconds, and then only every other keystroke or
+// so is searched. At most half of the thread's time goes to reads in the long run.
 //
 // One per library copy (per process), shared by the threads of that process: only
 // 32-bit atomics, no waits. Platform-free: the caller gives the clock.

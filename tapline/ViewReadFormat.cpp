@@ -292,7 +292,7 @@ RequestHeader CopyHeader(const void* mapping) {
 
 bool ReadAnswer(const RequestHeader& header, std::uint32_t capacity, AnswerSummary& summary) {
   const std::uint32_t status = header.status;
-  if (status < static_cast<std::uint32_t>(Status::Done) || status > static_cast<std::uint32_t>(Status::Yielded)) {
+  if (status < static_cast<std::uint32_t>(Status::Done) || status > static_cast<std::uint32_t>(Status::Busy)) {
     return false;
   }
   if (capacity < sizeof(RequestHeader)) return false;
@@ -314,7 +314,8 @@ bool ReadAnswer(const RequestHeader& header, std::uint32_t capacity, AnswerSumma
   summary.rectTop = static_cast<std::int32_t>(header.rectTop);
   summary.rectRight = static_cast<std::int32_t>(header.rectRight);
   summary.rectBottom = static_cast<std::int32_t>(header.rectBottom);
-  if (summary.status == Status::Refused || summary.status == Status::Failed || summary.status == Status::Stopped) {
+  if (summary.status == Status::Refused || summary.status == Status::Failed || summary.status == Status::Stopped ||
+      summary.status == Status::Busy) {
     return true;
   }
   // Every record takes at least its head: a count beyond that is a lie.

@@ -87,6 +87,8 @@ enum class Status : std::uint32_t {
   Stopped = 6,    // Kanasift asked for no more
   Yielded = 7,    // shell: the view's thread paused; the records so far stay, set the
                   // status back to Pending and post the request again to go on
+  Busy = 8,       // reads have had their share of the view's thread for now (ServeShare.h):
+                  // nothing was read; ask again later, not item by item meanwhile
 };
 
 // Bits of RequestHeader::control, set by Kanasift, taken by the library.

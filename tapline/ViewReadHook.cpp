@@ -290,8 +290,12 @@ void Serve(const MSG& message) {
     viewread::RequestFacts facts;
     if (!viewread::CheckRequest(memory.Get(), mapped, requestId, requester, HandleValue(view), key, facts)) return;
     AnswerWriter writer(memory.Get(), facts, SetEventOf, event.Get());
-    if (!mayServe || !IsViewOfKind(view, config, facts.kind)) {
+    const bool wholeRead = facts.kind == ReadKind::List || facts.kind == ReadKind::Tree || facts.kind == ReadKind::Shell;
+    if (!IsViewOfKind(view, config, facts.kind)) {
       writer.Finish(viewread::Status::Refused);
+    } else if (wholeRead && !mayServe) {
+      // Changes are a step's few messages, always carried out; reads wait for the share.
+      writer.Finish(viewread::Status::Busy);
     } else if (facts.kind == ReadKind::Tree) {
       ReadTree(view, writer, clock);
     } else if (facts.kind == ReadKind::TreeSelect) {

@@ -466,9 +466,18 @@ std::unique_ptr<ViewRead> BatchViewProvider::StartRead(HWND view, ReadKind kind,
       lost = true;
       return nullptr;
     case ReadOutcome::Refused:
+      if (read->Busy()) return GiveUpBusy(lost);
       break;
   }
   ++counters_.fallbacks;
+  return nullptr;
+}
+
+std::unique_ptr<ViewRead> BatchViewProvider::GiveUpBusy(bool& lost) {
+  // The step ends as if the view had not answered (nothing changes, no beep); the next
+  // keystroke asks again, once the share has grown back.
+  ++counters_.busy;
+  lost = true;
   return nullptr;
 }
 
@@ -491,8 +500,10 @@ std::unique_ptr<ViewRead> BatchViewProvider::ReadAgain(HWND view, ReadKind kind,
       ++counters_.lost;
       lost = true;
       return nullptr;
-    case ReadOutcome::TooSmall:
     case ReadOutcome::Refused:
+      if (read->Busy()) return GiveUpBusy(lost);
+      break;
+    case ReadOutcome::TooSmall:
     case ReadOutcome::Ignored:
       break;
   }

@@ -86,6 +86,7 @@ class BatchViewProvider : public ViewProvider {
   };
   bool IsQuiet(DWORD threadId, DWORD processId);
   std::uint32_t CapacityFor(HWND view) const;
+  std::unique_ptr<ViewRead> GiveUpBusy(bool& lost);
   void RememberSize(HWND view, std::size_t answerBytes);
 
   std::unique_ptr<ViewReadService> service_;

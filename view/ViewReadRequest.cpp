@@ -181,7 +181,7 @@ ReadOutcome ViewRead::Take() {
   viewread::AnswerSummary summary;
   if (!viewread::ReadAnswer(header, capacity_, summary)) return ReadOutcome::Refused;
   if (summary.status == viewread::Status::Refused || summary.status == viewread::Status::Failed ||
-      summary.status == viewread::Status::Stopped) {
+      summary.status == viewread::Status::Stopped || summary.status == viewread::Status::Busy) {
     complete_ = true;
     status_ = summary.status;
     return ReadOutcome::Refused;

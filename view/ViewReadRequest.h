@@ -85,6 +85,7 @@ struct BatchCounters {
   unsigned shellNamesRead = 0;  // shell views: names the library had to read through the shell
   unsigned treeSelects = 0;   // tree carets set through the library (an answer's item, checked there)
   unsigned listChanges = 0;   // list selection changes carried out by the library in one request
+  unsigned busy = 0;          // reads refused for the view thread's share: the step gave up
   std::size_t lastAnswerBytes = 0;
 };
 
@@ -121,6 +122,9 @@ class ViewRead {
   void Stop();
 
   bool Complete() const { return complete_; }
+  // Refused because reads have had their share of the view's thread for now: reading the
+  // view item by item instead would take far more of that thread.
+  bool Busy() const { return complete_ && status_ == viewread::Status::Busy; }
   std::uint32_t Needed() const { return needed_; }
   const ViewSnapshot& Snapshot() const { return snapshot_; }
   ViewSnapshot& Snapshot() { return snapshot_; }

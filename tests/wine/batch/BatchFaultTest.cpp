@@ -139,39 +139,78 @@ TEST_F(BatchFaultTest, ADoneEventSetByAnotherProcessDoesNotProlongTheWait) {
   EXPECT_LT(elapsed, 2000u) << "answer wait, probe and grace: about a second";
 }
 
-// An answer written by someone other than the view's library (the mapping's name can be
-// guessed) that claims far more items than the view has: the walk would go through them
-// all. A list answer must name the count the view itself gave just before.
-TEST_F(BatchFaultTest, AListAnswerClaimingMoreItemsThanTheViewHasIsRefused) {
-  ASSERT_TRUE(host_.Start({"--list", TestDataPath("viewhost-names.txt")})) << host_.Error();  // no library there
-  const std::uint32_t next = NextReadRequestId() + 1;  // the request below takes the next number
-  char mappingName[viewread::kObjectNameBytes];
-  char eventName[viewread::kObjectNameBytes];
-  ASSERT_TRUE(viewread::ObjectName(mappingName, sizeof(mappingName), GetCurrentProcessId(), next, false));
-  ASSERT_TRUE(viewread::ObjectName(eventName, sizeof(eventName), GetCurrentProcessId(), next, true));
-  const HWND list = host_.List();
-  std::thread forger([&] {
+// Answers the next request for `list` in this process's name, as the view's library
+// would, with `answer`: a stand-in for a library in a host that has none.
+std::thread AnswerNextRequest(HWND list, std::function<void(viewread::AnswerWriter&)> answer) {
+  const std::uint32_t next = NextReadRequestId() + 1;  // the request made next takes this number
+  return std::thread([list, next, answer] {
+    char mappingName[viewread::kObjectNameBytes];
+    char eventName[viewread::kObjectNameBytes];
+    if (!viewread::ObjectName(mappingName, sizeof(mappingName), GetCurrentProcessId(), next, false) ||
+        !viewread::ObjectName(eventName, sizeof(eventName), GetCurrentProcessId(), next, true)) {
+      return;
+    }
     const DWORD start = GetTickCount();
     while (Since(start) < 3000) {
       UniqueKernelHandle mapping(OpenFileMappingA(FILE_MAP_READ | FILE_MAP_WRITE, FALSE, mappingName));
       UniqueKernelHandle event(OpenEventA(EVENT_MODIFY_STATE, FALSE, eventName));
       UniqueMappedView memory(mapping ? MapViewOfFile(mapping.Get(), FILE_MAP_READ | FILE_MAP_WRITE, 0, 0, 0) : nullptr);
+      MEMORY_BASIC_INFORMATION region = {};
+      const std::size_t mapped = memory && VirtualQuery(memory.Get(), &region, sizeof(region)) ? region.RegionSize : 0;
       viewread::RequestFacts facts;
       if (memory && event &&
-          viewread::CheckRequest(memory.Get(), 65536, next, GetCurrentProcessId(), HandleValue(list),
+          viewread::CheckRequest(memory.Get(), mapped, next, GetCurrentProcessId(), HandleValue(list),
                                  Tapline::viewReadKey(), facts)) {
         viewread::AnswerWriter writer(memory.Get(), facts);
-        writer.Begin(viewread::kMaxItems, 0, viewread::kNoItem, 0, 0, 0);
+        answer(writer);
         SetEvent(event.Get());
         return;
       }
       Sleep(1);
     }
   });
+}
+
+// An answer written by someone other than the view's library (the mapping's name can be
+// guessed) that claims far more items than the view has: the walk would go through them
+// all. A list answer must name the count the view itself gave just before.
+TEST_F(BatchFaultTest, AListAnswerClaimingMoreItemsThanTheViewHasIsRefused) {
+  ASSERT_TRUE(host_.Start({"--list", TestDataPath("viewhost-names.txt")})) << host_.Error();  // no library there
+  const HWND list = host_.List();
+  std::thread forger = AnswerNextRequest(list, [](viewread::AnswerWriter& writer) {
+    writer.Begin(viewread::kMaxItems, 0, viewread::kNoItem, 0, 0, 0);
+  });
   ViewRead read(list, viewread::ReadKind::List, Tapline::viewReadKey());
   const ReadOutcome outcome = read.Begin(65536);
   forger.join();
   EXPECT_EQ(outcome, ReadOutcome::Refused) << "claimed " << read.Snapshot().itemCount << " items";
+}
+
+// While reads have had their share of the view's thread, the library answers Busy. The
+// step then gives up without a change: reading the view item by item instead would take
+// the same thread a message per name (seconds at 10,000 names, a minute at 100,000).
+TEST_F(BatchFaultTest, AViewWhoseReadsHadTheirShareIsNotReadItemByItem) {
+  ASSERT_TRUE(host_.Start({"--list", TestDataPath("viewhost-names.txt")})) << host_.Error();  // no library there
+  struct Served : ViewReadService {
+    bool Prepare(HWND) override { return true; }
+    void Forget(HWND) override {}
+    std::uint64_t RequestKey() override { return Tapline::viewReadKey(); }
+  };
+  BatchViewProvider views(std::make_unique<Served>());
+  std::thread library = AnswerNextRequest(host_.List(), [](viewread::AnswerWriter& writer) {
+    writer.Finish(viewread::Status::Busy);
+  });
+  auto list = views.OpenList(ToViewHandle(host_.List()));
+  const int count = list->ItemCount();
+  std::string name;
+  const bool named = list->ItemText(0, name);
+  library.join();
+  EXPECT_EQ(count, 0);
+  EXPECT_FALSE(named);
+  EXPECT_TRUE(list->Lost()) << "the step ends as with a view that did not answer";
+  EXPECT_EQ(views.Counters().busy, 1u);
+  EXPECT_EQ(views.Counters().fallbacks, 0u);
+  EXPECT_EQ(views.Counters().perItemNames, 0u);
 }
 
 std::vector<int> SelectedItems(ListView& list) {
