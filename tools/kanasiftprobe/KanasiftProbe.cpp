@@ -252,6 +252,14 @@ int main(int argc, char** argv) {
                 ok.top, ok.right, ok.bottom);
     return 0;
   }
+  if (command == "dialog-front") {
+    // Puts the open dialog above every other window, without activating it.
+    HWND dialog = window ? VisibleOwnedDialog(window) : nullptr;
+    if (!dialog) return 1;
+    SetWindowPos(dialog, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    return 0;
+  }
   if (command == "create") {
     if (!window) return 3;
     CREATESTRUCTA create{};
