@@ -131,6 +131,10 @@ bool InputDialog::SaveHistory() { return history_.Save(historyPath_); }
 void InputDialog::ShowInputDialog() {
   if (!window()) return;
   ShowWindow(window(), SW_SHOW);
+  // Above every other window and painted before the click below, so that the click lands
+  // on the dialog and not on the view it was opened from.
+  SetWindowPos(window(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  UpdateWindow(window());
 
   RECT combo{};
   GetWindowRect(comboBox_, &combo);
