@@ -103,9 +103,10 @@ def measure(h, dpi):
             facts = dict(f.split("=") for f in h.kanasift_probe("dialog")[1].split())
             ok = [int(v) for v in facts["ok"].split(",")]
             # On a busy machine the dialog may not be painted yet: look again for a while.
-            # Rarely, under load, the click that gives it the focus reaches the view
-            # behind it, and the view covers it: that is not what this test measures, so
-            # the dialog is brought to the front, and the log says so.
+            # Under load, Wine's stacking of the screen's windows can lag behind Windows'
+            # own: the view, activated while the dialog was being put on the screen, is
+            # drawn above it although the dialog is topmost. That is not what this test
+            # measures, so the dialog is brought to the front again, and the log says so.
             end = time.time() + 5
             while True:
                 picture = shot(h, "dpi%d-dialog" % dpi)

@@ -19,6 +19,7 @@
 //   KanasiftProbe tooltip                prints whether the input tooltip is shown, and where
 //   KanasiftProbe dialog                 prints where Kanasift's visible input dialog and its
 //                                        OK button stand on the screen; exit 1 if none
+//   KanasiftProbe dialog-front           puts that dialog above every window, not activating it
 //   KanasiftProbe create                 sends WM_CREATE with a creation record, as only the
 //                                        system should; prints the result
 //   KanasiftProbe impostor <ms>          poses as a running Kanasift that never answers (its
@@ -253,10 +254,16 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (command == "dialog-front") {
-    // Puts the open dialog above every other window, without activating it.
+    // Puts the open dialog above every other window, without activating it. The dialog is
+    // topmost already, so it leaves the topmost band and enters it again: a move to where
+    // it stands changes nothing, and Wine restacks the screen's windows only on a change
+    // (its X stacking can lag behind, with a window activated while the dialog was being
+    // mapped drawn above it).
     HWND dialog = window ? VisibleOwnedDialog(window) : nullptr;
     if (!dialog) return 1;
-    SetWindowPos(dialog, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    const UINT flags = SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE;
+    SetWindowPos(dialog, HWND_NOTOPMOST, 0, 0, 0, 0, flags);
+    SetWindowPos(dialog, HWND_TOPMOST, 0, 0, 0, 0, flags);
     RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
     return 0;
   }
