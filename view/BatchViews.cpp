@@ -24,6 +24,28 @@ constexpr DWORD kQuietMs = 30000;
 // by one is cheaper while there are fewer than about one per 256 items.
 constexpr std::size_t kItemsPerDeselectMessage = 256;
 
+// What a request that changes the view came to.
+enum class ChangeResult {
+  Done,      // carried out
+  Lost,      // the view did not answer: the step gives up (counted)
+  Declined,  // refused or not served: the caller makes the change another way
+};
+
+ChangeResult ResultOf(ReadOutcome outcome, BatchCounters& counters) {
+  switch (outcome) {
+    case ReadOutcome::Read:
+      return ChangeResult::Done;
+    case ReadOutcome::NoAnswer:
+      ++counters.lost;
+      return ChangeResult::Lost;
+    case ReadOutcome::TooSmall:
+    case ReadOutcome::Refused:
+    case ReadOutcome::Ignored:
+      break;
+  }
+  return ChangeResult::Declined;
+}
+
 class BatchList final : public ListView {
  public:
   BatchList(HWND view, std::unique_ptr<ListView> remote, BatchViewProvider& provider)
@@ -183,21 +205,19 @@ class BatchList final : public ListView {
     pending_.deselect = false;
     changedRectIndex_ = -1;
     ViewRead change(view_, ReadKind::ListChange, provider_.RequestKey(), provider_.Waits());
-    switch (change.Change(static_cast<std::uint32_t>(reading_.Items().itemCount), 0, 0, changes)) {
-      case ReadOutcome::Read:
+    switch (ResultOf(change.Change(static_cast<std::uint32_t>(reading_.Items().itemCount), 0, 0, changes),
+                     provider_.MutableCounters())) {
+      case ChangeResult::Done:
         ++provider_.MutableCounters().listChanges;
         for (const auto& operation : changes) {
           if (operation.flags & viewread::kSelectFocused) changedRectIndex_ = static_cast<int>(operation.position);
         }
         if (changedRectIndex_ >= 0 && !change.ChangedRect(changedRect_)) changedRectIndex_ = -1;
         return true;
-      case ReadOutcome::NoAnswer:
+      case ChangeResult::Lost:
         changeLost_ = true;
-        ++provider_.MutableCounters().lost;
         return false;
-      case ReadOutcome::TooSmall:
-      case ReadOutcome::Refused:
-      case ReadOutcome::Ignored:
+      case ChangeResult::Declined:
         break;
     }
     pending_ = deselect;
@@ -311,16 +331,13 @@ class BatchTree final : public TreeView {
     // it among the tree's visible items, with the name it had, before it selects it.
     ViewRead select(view_, ReadKind::TreeSelect, provider_.RequestKey(), provider_.Waits());
     ++provider_.MutableCounters().treeSelects;
-    switch (select.SelectTreeItem(item, hasText, text)) {
-      case ReadOutcome::Read:
+    switch (ResultOf(select.SelectTreeItem(item, hasText, text), provider_.MutableCounters())) {
+      case ChangeResult::Done:
         return true;
-      case ReadOutcome::NoAnswer:
+      case ChangeResult::Lost:
         lost_ = true;
-        ++provider_.MutableCounters().lost;
         return false;
-      case ReadOutcome::TooSmall:
-      case ReadOutcome::Refused:
-      case ReadOutcome::Ignored:
+      case ChangeResult::Declined:
         break;
     }
     refused_ = item;  // gone or changed: no caret, and no rectangle for it
