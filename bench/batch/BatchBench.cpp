@@ -12,7 +12,6 @@
 //
 //   scripts/wine-env.sh run <build-dir> <build-dir>/bench/batch/bench_batch.exe [sizes...]
 #include <windows.h>
-#include <psapi.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -21,6 +20,7 @@
 #include <vector>
 
 #include "bench/common/BenchClock.h"
+#include "bench/common/BenchSteps.h"
 #include "search/MigemoLoadThread.h"
 #include "tapline/TaplineViewReads.h"
 #include "tests/wine/batch/BatchTestSupport.h"
@@ -30,21 +30,8 @@ namespace {
 using bench::Median;
 using bench::Minimum;
 using bench::NowMs;
-
-double WorkingSetMiB() {
-  PROCESS_MEMORY_COUNTERS counters = {};
-  counters.cb = sizeof(counters);
-  if (!GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof(counters))) return -1;
-  return static_cast<double>(counters.WorkingSetSize) / (1024.0 * 1024.0);
-}
-
-class Silent : public UserNotifier {
- public:
-  void Beep() override {}
-  void ShowMessage(ViewHandle, const std::string& text, const std::string&, unsigned) override {
-    std::printf("  (message: %s)\n", text.c_str());
-  }
-};
+using bench::Silent;
+using bench::WorkingSetMiB;
 
 // Counts the view interface calls of the walks: with the per-item reader every one is a
 // message to the view's process, with the batch reader only the changes are.
@@ -125,25 +112,12 @@ Keystrokes Type(ViewProvider& reader, Dictionary& dictionary, HWND list, int rou
   state.targetView = ToViewHandle(list);
   Keystrokes out;
   for (int round = 0; round < rounds; ++round) {
-    state.inputText = "kaisy";
-    state.isMatching = true;
-    const double start = NowMs();
-    state.inputText += 'a';
-    builder.BuildPattern(state, options);
-    ItemRect rect;
-    std::string matched;
-    StepOutcome outcome = search.SearchAndSelect(state, options, builder.pattern(), 0, rect, false, &matched, false);
-    out.ms.push_back(NowMs() - start);
+    StepOutcome outcome = StepOutcome::Found;
+    out.ms.push_back(bench::TypeLastA(builder, search, state, options, outcome));
     if (outcome != StepOutcome::Found) std::printf("    (round %d: not found, outcome %d)\n", round, static_cast<int>(outcome));
   }
   out.calls = views.calls;
-  auto check = OpenRemoteList(list);
-  for (int i = 0, n = check->ItemCount(); i < n; ++i) {
-    if (check->ItemState(i, kLvisSelected)) {
-      out.found = i;
-      break;
-    }
-  }
+  out.found = bench::FirstSelectedItem(list);
   return out;
 }
 

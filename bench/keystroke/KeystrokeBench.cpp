@@ -16,7 +16,6 @@
 //   scripts/wine-env.sh run <build-dir> <build-dir>/bench/keystroke/bench_keystroke.exe [sizes...]
 #include <windows.h>
 #include <commctrl.h>
-#include <psapi.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -27,6 +26,7 @@
 #include <vector>
 
 #include "bench/common/BenchClock.h"
+#include "bench/common/BenchSteps.h"
 #include "search/MigemoLoadThread.h"
 #include "search/RecentExpansions.h"
 #include "tapline/TaplineViewReads.h"
@@ -36,6 +36,8 @@
 namespace {
 
 using bench::NowMs;
+using bench::Silent;
+using bench::WorkingSetMiB;
 
 double Percentile(std::vector<double> values, double p) {
   if (values.empty()) return 0;
@@ -43,21 +45,6 @@ double Percentile(std::vector<double> values, double p) {
   const auto at = static_cast<std::size_t>(p * static_cast<double>(values.size() - 1) + 0.5);
   return values[std::min(at, values.size() - 1)];
 }
-
-double WorkingSetMiB() {
-  PROCESS_MEMORY_COUNTERS counters = {};
-  counters.cb = sizeof(counters);
-  if (!GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof(counters))) return -1;
-  return static_cast<double>(counters.WorkingSetSize) / (1024.0 * 1024.0);
-}
-
-class Silent : public UserNotifier {
- public:
-  void Beep() override {}
-  void ShowMessage(ViewHandle, const std::string& text, const std::string&, unsigned) override {
-    std::printf("  (message: %s)\n", text.c_str());
-  }
-};
 
 // Today's pattern building: a query and a compilation for every keystroke, the engine
 // alone.

@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "bench/common/BenchClock.h"
+#include "bench/common/BenchSteps.h"
 #include "search/MigemoLoadThread.h"
 #include "tapline/Tapline.h"
 #include "tapline/TaplineViewReads.h"
@@ -34,14 +35,7 @@ namespace {
 using bench::Median;
 using bench::Minimum;
 using bench::NowMs;
-
-class Silent : public UserNotifier {
- public:
-  void Beep() override {}
-  void ShowMessage(ViewHandle, const std::string& text, const std::string&, unsigned) override {
-    std::printf("  (message: %s)\n", text.c_str());
-  }
-};
+using bench::Silent;
 
 // A folder of `count` empty files; the one candidate sorts last ("龠" after the other
 // names' first characters in the shell's order would not be certain: the stems below
@@ -104,24 +98,11 @@ Keystrokes Type(const char* label, ViewProvider& views, Dictionary& dictionary, 
     Sleep(60);
     DWORD_PTR idle = 0;
     SendMessageTimeoutA(pane, WM_NULL, 0, 0, SMTO_BLOCK, 2000, &idle);
-    state.inputText = "kaisy";
-    state.isMatching = true;
-    const double start = NowMs();
-    state.inputText += 'a';
-    builder.BuildPattern(state, options);
-    ItemRect rect;
-    std::string matched;
-    StepOutcome outcome = search.SearchAndSelect(state, options, builder.pattern(), 0, rect, false, &matched, false);
-    out.ms.push_back(NowMs() - start);
+    StepOutcome outcome = StepOutcome::Found;
+    out.ms.push_back(bench::TypeLastA(builder, search, state, options, outcome));
     if (outcome != StepOutcome::Found) std::printf("    (%s, round %d: not found, outcome %d)\n", label, round, static_cast<int>(outcome));
   }
-  auto check = OpenRemoteList(pane);
-  for (int i = 0, n = check->ItemCount(); i < n; ++i) {
-    if (check->ItemState(i, kLvisSelected)) {
-      out.found = i;
-      break;
-    }
-  }
+  out.found = bench::FirstSelectedItem(pane);
   return out;
 }
 
