@@ -193,19 +193,19 @@ class BatchList final : public ListView {
     std::vector<viewread::ChangeOperation> changes;
     changes.swap(changes_);
     const PendingDeselect deselect = pending_;
-    if (deselect.deselect) {
-      // The library deselects whatever is still selected before the first change; the
-      // one item selected when the names were read goes first, so that as a rule it
-      // finds nothing left to look for.
-      changes.front().flags |= viewread::kSelectDeselectOthers;
-      if (deselect.selectedCount == 1 && deselect.firstSelected >= 0) {
-        changes.insert(changes.begin(), {static_cast<std::uint32_t>(deselect.firstSelected), viewread::kSelectDeselect});
-      }
+    std::vector<viewread::ChangeOperation> request;
+    if (deselect.deselect && deselect.selectedCount == 1 && deselect.firstSelected >= 0) {
+      // The one item selected when the names were read goes first, so that as a rule the
+      // library finds nothing left to deselect.
+      request.push_back({static_cast<std::uint32_t>(deselect.firstSelected), viewread::kSelectDeselect});
     }
+    request.insert(request.end(), changes.begin(), changes.end());
+    // The library deselects whatever is still selected before the walk's first change.
+    if (deselect.deselect) request[request.size() - changes.size()].flags |= viewread::kSelectDeselectOthers;
     pending_.deselect = false;
     changedRectIndex_ = -1;
     ViewRead change(view_, ReadKind::ListChange, provider_.RequestKey(), provider_.Waits());
-    switch (ResultOf(change.Change(static_cast<std::uint32_t>(reading_.Items().itemCount), 0, 0, changes),
+    switch (ResultOf(change.Change(static_cast<std::uint32_t>(reading_.Items().itemCount), 0, 0, request),
                      provider_.MutableCounters())) {
       case ChangeResult::Done:
         ++provider_.MutableCounters().listChanges;
