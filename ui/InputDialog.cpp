@@ -131,8 +131,9 @@ bool InputDialog::SaveHistory() { return history_.Save(historyPath_); }
 void InputDialog::ShowInputDialog() {
   if (!window()) return;
   ShowWindow(window(), SW_SHOW);
-  // Above every other window and painted before the click below, so that the click lands
-  // on the dialog and not on the view it was opened from.
+  // The dialog is topmost from its creation; here it goes first among the topmost windows
+  // (above the tooltip, which may lie over the edit box) and is painted before the click
+  // below, so that the click lands on the edit box and not on a window under it.
   SetWindowPos(window(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   UpdateWindow(window());
 

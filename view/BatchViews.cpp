@@ -199,9 +199,10 @@ class BatchList final : public ListView {
       // library finds nothing left to deselect.
       request.push_back({static_cast<std::uint32_t>(deselect.firstSelected), viewread::kSelectDeselect});
     }
+    const std::size_t walkStart = request.size();
     request.insert(request.end(), changes.begin(), changes.end());
     // The library deselects whatever is still selected before the walk's first change.
-    if (deselect.deselect) request[request.size() - changes.size()].flags |= viewread::kSelectDeselectOthers;
+    if (deselect.deselect) request[walkStart].flags |= viewread::kSelectDeselectOthers;
     pending_.deselect = false;
     changedRectIndex_ = -1;
     ViewRead change(view_, ReadKind::ListChange, provider_.RequestKey(), provider_.Waits());
