@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "bench/common/BenchClock.h"
+#include "bench/common/BenchSetup.h"
 #include "bench/common/BenchSteps.h"
 #include "search/MigemoLoadThread.h"
 #include "tapline/TaplineViewReads.h"
@@ -236,20 +237,11 @@ int main(int argc, char** argv) {
 
   std::printf("Keystroke to selection (Tapline batch reader against per-item reader), %d-bit\n",
               static_cast<int>(sizeof(void*) * 8));
-  const double before = WorkingSetMiB();
-  HookOwner owner;
-  if (!owner.Install()) {
-    std::printf("the hook could not be set\n");
-    return 1;
-  }
-  MigemoLoadThread dictionary(KANASIFT_BENCH_DICT);
-  const double t0 = NowMs();
-  if (!dictionary.LoadNow()) {
-    std::printf("the dictionary %s could not be opened\n", KANASIFT_BENCH_DICT);
-    return 1;
-  }
+  bench::HookAndDictionary setup(KANASIFT_BENCH_DICT);
+  if (!setup.Start()) return 1;
+  MigemoLoadThread& dictionary = setup.dictionary();
   std::printf("  dictionary open %.0f ms; working set %.1f MiB before, %.1f MiB with the dictionary loaded\n",
-              NowMs() - t0, before, WorkingSetMiB());
+              setup.openMs(), setup.workingSetBefore(), WorkingSetMiB());
 
   for (int size : sizes) {
     const std::string names = WriteNamesWithLastCandidate(size);

@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "bench/common/BenchClock.h"
+#include "bench/common/BenchSetup.h"
 #include "bench/common/BenchSteps.h"
 #include "search/MigemoLoadThread.h"
 #include "search/RecentExpansions.h"
@@ -295,24 +296,15 @@ int main(int argc, char** argv) {
 
   std::printf("Keystroke to selection over a typing corpus (batch reader, viewhost), %d-bit\n",
               static_cast<int>(sizeof(void*) * 8));
-  const double before = WorkingSetMiB();
-  HookOwner owner;
-  if (!owner.Install()) {
-    std::printf("the hook could not be set\n");
-    return 1;
-  }
-  MigemoLoadThread dictionary(KANASIFT_BENCH_DICT);
-  const double t0 = NowMs();
-  if (!dictionary.LoadNow()) {
-    std::printf("the dictionary %s could not be opened\n", KANASIFT_BENCH_DICT);
-    return 1;
-  }
+  bench::HookAndDictionary setup(KANASIFT_BENCH_DICT);
+  if (!setup.Start()) return 1;
+  MigemoLoadThread& dictionary = setup.dictionary();
   const double opened = NowMs();
   dictionary.Query("k", nullptr);
   const double expanded = NowMs();
   std::printf("  first expansion after start: dictionary open %.0f ms + query \"k\" %.1f ms; working set %.1f MiB before,"
               " %.1f MiB with the dictionary loaded\n",
-              opened - t0, expanded - opened, before, WorkingSetMiB());
+              setup.openMs(), expanded - opened, setup.workingSetBefore(), WorkingSetMiB());
 
   for (int size : sizes) {
     // Today's path at 100,000 names takes seconds for some keystrokes: fewer words there.

@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "bench/common/BenchClock.h"
+#include "bench/common/BenchSetup.h"
 #include "bench/common/BenchSteps.h"
 #include "search/MigemoLoadThread.h"
 #include "tapline/Tapline.h"
@@ -189,16 +190,12 @@ int main(int argc, char** argv) {
   if (sizes.empty()) sizes = {1000, 10000};
 
   std::printf("Shell view reader on real files (viewhost --shell), %d-bit\n", static_cast<int>(sizeof(void*) * 8));
-  HookOwner owner;
-  if (!owner.Install() || !Tapline::setShellViewClasses("SysListView32")) {
-    std::printf("the hook could not be set\n");
+  bench::HookAndDictionary setup(KANASIFT_BENCH_DICT);
+  if (!setup.Start()) return 1;
+  if (!Tapline::setShellViewClasses("SysListView32")) {
+    std::printf("the shell view classes could not be set\n");
     return 1;
   }
-  MigemoLoadThread dictionary(KANASIFT_BENCH_DICT);
-  if (!dictionary.LoadNow()) {
-    std::printf("the dictionary %s could not be opened\n", KANASIFT_BENCH_DICT);
-    return 1;
-  }
-  for (int size : sizes) Measure(size, dictionary);
+  for (int size : sizes) Measure(size, setup.dictionary());
   return 0;
 }
