@@ -189,7 +189,7 @@ bool MainFrame::ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, L
       if (currentIconSize_ != TrayPictureSize()) RefreshTrayIcon();
       return false;
     case UM_DRAIN_INPUT:
-      inputQueue_.Drain(MessageMoment());
+      DrainInput(MessageMoment());
       return true;
     default:
       return false;
@@ -285,6 +285,7 @@ void MainFrame::StartInput() {
   // Windows of the shell view classes are read through the shell view that holds them.
   auto views = std::make_unique<BatchViewProvider>(std::make_unique<TaplineViewReads>());
   views->SetShellViewClasses(NulSeparated(settings_.shellViewClasses), NulSeparated(settings_.classes));
+  batchViews_ = views.get();
   views_ = std::move(views);
   search_ = std::make_unique<CoreSearchService>(*migemoLoadThread_, *views_, *this,
                                                 treeViewClassList_.c_str());
@@ -310,6 +311,7 @@ void MainFrame::StopWorkers() {
   search_.reset();
   migemoLoadThread_.reset();
   inputRecvThread_.reset();
+  batchViews_ = nullptr;
   views_.reset();
 }
 
@@ -351,6 +353,9 @@ LRESULT MainFrame::OnTimer(UINT_PTR id) {
       if (migemoLoadThread_) migemoLoadThread_->CloseMigemo();
       KillTimer(hwnd(), ID_TIMER_DICT_RELEASE);
       break;
+    case ID_TIMER_READ_ON:
+      if (!batchViews_ || !batchViews_->ContinueReadingOn()) KillTimer(hwnd(), ID_TIMER_READ_ON);
+      break;
     case ID_TIMER_TOOLTIP:   // hide the tip
     case ID_TIMER_ANIMATION:  // one frame of the bar
       if (tooltip_) tooltip_->OnTimer(id, LastInputTick(), settings_);
@@ -359,6 +364,13 @@ LRESULT MainFrame::OnTimer(UINT_PTR id) {
       break;  // not ours
   }
   return 0;
+}
+
+void MainFrame::DrainInput(std::uint32_t moment) {
+  inputQueue_.Drain(moment);
+  // Every 15 ms: the view's thread reads a piece, pauses for its own messages, and is
+  // asked to go on at the next tick.
+  if (batchViews_ && batchViews_->ReadingOn()) SetTimer(hwnd(), ID_TIMER_READ_ON, 15, nullptr);
 }
 
 void MainFrame::RestartDictReleaseTimer() {

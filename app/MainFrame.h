@@ -31,12 +31,14 @@ class MigemoLoadThread;
 class SearchService;
 class TaplineInputSource;
 class TaskTrayAppIniFile;
+class BatchViewProvider;
 class ViewProvider;
 
 // Timers of the main window.
 constexpr UINT_PTR ID_TIMER_DICT_RELEASE = 0;
 constexpr UINT_PTR ID_TIMER_TOOLTIP = 1;
 constexpr UINT_PTR ID_TIMER_ANIMATION = 2;
+constexpr UINT_PTR ID_TIMER_READ_ON = 3;
 
 // Posted by the input queue when work is waiting for the UI thread.
 constexpr UINT UM_DRAIN_INPUT = WM_APP + 1;
@@ -106,6 +108,9 @@ class MainFrame : public FrameWindow, public MessageFilter, public InputHost {
   // The session ends (WM_ENDSESSION with wParam TRUE): hook removed, histories saved.
   void OnEndSession();
   LRESULT OnTimer(UINT_PTR id);
+  // Runs the input work that is due; then a shell view's names that the step left
+  // unread are read on in the background (BatchViewProvider::ReadingOn).
+  void DrainInput(std::uint32_t moment);
   LRESULT OnTrayNotify(LPARAM lParam);
   LRESULT OnTaskbarCreated();
   LRESULT OnShowTrayIcon();
@@ -149,6 +154,7 @@ class MainFrame : public FrameWindow, public MessageFilter, public InputHost {
   // the engine runs every item on the UI thread.
   InputQueue inputQueue_;
   std::unique_ptr<ViewProvider> views_;
+  BatchViewProvider* batchViews_ = nullptr;  // views_ itself
   std::unique_ptr<SearchService> search_;
   std::unique_ptr<InputEngine> engine_;
   std::unique_ptr<TaplineInputSource> inputSource_;

@@ -36,7 +36,7 @@ LRESULT MainFrame::OnKeyDown(UINT message, WPARAM wParam, LPARAM lParam) {
   inputQueue_.Push([this, modifiers, wParam, view] {
     if (engine_) engine_->OnKeyDown(modifiers, wParam, view);
   }, moment);
-  inputQueue_.Drain(moment);
+  DrainInput(moment);
   return 0;
 }
 
@@ -48,7 +48,7 @@ LRESULT MainFrame::OnSearchWithRegex(WPARAM, LPARAM lParam) {
   inputQueue_.Push([this, text] {
     if (engine_) engine_->OnSearchWithRegex(text);
   }, moment);
-  inputQueue_.Drain(moment);
+  DrainInput(moment);
   return 0;
 }
 

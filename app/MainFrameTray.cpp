@@ -202,7 +202,7 @@ void MainFrame::ToggleIsUsePartialMatch() {
   inputQueue_.Push([this] {
     if (engine_) engine_->OnPartialMatchToggled();
   }, moment);
-  inputQueue_.Drain(moment);
+  DrainInput(moment);
 }
 
 void MainFrame::ToggleIsUseTooltip() {

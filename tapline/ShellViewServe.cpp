@@ -310,6 +310,12 @@ void FindSelection(ViewCache& cache, IShellView* view, IFolderView* folderView) 
 
 std::uint32_t ShellFlags(IFolderView* folderView, const ViewCache& cache) {
   std::uint32_t flags = cache.viewOrder ? viewread::kShellViewOrder : 0;
+  for (std::uint32_t i = 0; i < cache.count; ++i) {
+    if (cache.items[i].block && cache.items[i].nameKnown == 0) {
+      flags |= viewread::kShellNamesPending;
+      break;
+    }
+  }
   ComRef<IFolderView2> folderView2;
   DWORD folderFlags = 0;
   if (SUCCEEDED(folderView->QueryInterface(IID_IFolderView2, folderView2.PutVoid())) && folderView2 &&

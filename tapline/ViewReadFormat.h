@@ -101,6 +101,7 @@ constexpr std::uint32_t kNoItem = 0xFFFFFFFFu;  // firstSelected of a list witho
 constexpr std::uint32_t kShellCheckBoxes = 1;  // the view shows check boxes (they show the selection)
 constexpr std::uint32_t kShellHaveRect = 2;    // the rect fields hold the focused item's place
 constexpr std::uint32_t kShellViewOrder = 4;   // the order is the view's own (else its item order)
+constexpr std::uint32_t kShellNamesPending = 8;  // some names were still to be read when the answer began
 
 // At the start of the mapping. Only 32-bit words, so that each field is read and
 // written whole and the layout is the same in every process; 64-bit values (window and

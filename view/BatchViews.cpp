@@ -457,6 +457,8 @@ void BatchViewProvider::RememberSize(HWND view, std::size_t answerBytes) {
 }
 
 std::unique_ptr<ViewRead> BatchViewProvider::StartRead(HWND view, ReadKind kind, bool& lost) {
+  // The view's thread is wanted for this read now.
+  readingOn_.reset();
   ++counters_.snapshots;
   lost = false;
   DWORD processId = 0;
@@ -533,4 +535,24 @@ void BatchViewProvider::Finished(HWND view, const ViewRead& read) {
   counters_.lastAnswerBytes = read.Snapshot().answerBytes;
   counters_.shellNamesRead += read.Snapshot().namesRead;
   if (read.Complete()) RememberSize(view, read.Snapshot().answerBytes);
+  if (read.Kind() != ReadKind::Shell || read.Complete() || !(read.Snapshot().shellFlags & viewread::kShellNamesPending)) {
+    return;
+  }
+  auto on = std::make_unique<ViewRead>(view, ReadKind::Shell, RequestKey(), waits_);
+  if (on->Post(CapacityFor(view)) != ReadOutcome::Read) return;
+  ++counters_.readsOn;
+  readingOn_ = std::move(on);
+  readingOnSince_ = GetTickCount();
+}
+
+bool BatchViewProvider::ContinueReadingOn() {
+  if (!readingOn_) return false;
+  // Given up after a request's whole time: the view's thread may be busy with its own
+  // work, and the next step reads on from where this one stopped.
+  if (readingOn_->Poll() != ReadOutcome::Read || readingOn_->Complete() ||
+      GetTickCount() - readingOnSince_ >= waits_.requestMs) {
+    readingOn_.reset();
+    return false;
+  }
+  return true;
 }

@@ -64,8 +64,23 @@ class BatchViewProvider : public ViewProvider {
   std::unique_ptr<ViewRead> StartRead(HWND view, viewread::ReadKind kind, bool& lost);
   // A read whose answer did not fit: a new one with room for `needed` bytes, or null.
   std::unique_ptr<ViewRead> ReadAgain(HWND view, viewread::ReadKind kind, std::uint32_t needed, bool& lost);
-  // A read that is over: a complete answer's size is remembered for the next one.
+  // A read that is over: a complete answer's size is remembered for the next one. A
+  // shell view's answer that ended before names the library had still to read goes on
+  // in the background (below).
   void Finished(HWND view, const ViewRead& read);
+
+  // Reading a shell view's names through the shell is slow (100 us to 2 ms a name under
+  // Wine), and a step reads only as far as its candidate. So after a step that left
+  // names unread, the library is asked to read on in the background: the names land in
+  // what it keeps for the view, and the keystrokes to come find them there instead of
+  // reading them while the user waits. The view's thread reads in pieces of a few
+  // milliseconds and takes its other messages between them; the next read of any view
+  // stops the background one first. True while such a read goes on.
+  bool ReadingOn() const { return readingOn_ != nullptr; }
+  // Takes what the background read has published and asks it to go on after a pause;
+  // the caller calls this every few milliseconds while ReadingOn(). False when the read
+  // is over (every name read, refused, not answered in time): it is dropped then.
+  bool ContinueReadingOn();
 
   // Windows of these classes are served through the shell view that holds them (the
   // shell view reader, ShellViews.h); those whose class is also among `listClasses` fall
@@ -98,4 +113,6 @@ class BatchViewProvider : public ViewProvider {
   std::vector<QuietThread> quiet_;
   std::string shellClasses_;
   std::string listClasses_;
+  std::unique_ptr<ViewRead> readingOn_;
+  DWORD readingOnSince_ = 0;
 };

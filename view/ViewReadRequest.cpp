@@ -62,6 +62,11 @@ ReadOutcome ViewRead::Begin(std::uint32_t capacity) {
   }
 }
 
+ReadOutcome ViewRead::Post(std::uint32_t capacity) {
+  ReadOutcome made = Make(capacity);
+  return made == ReadOutcome::Read ? Send() : made;
+}
+
 ReadOutcome ViewRead::Change(std::uint32_t generation, std::uint32_t folderFlagsMask, std::uint32_t folderFlags,
                              const std::vector<viewread::ChangeOperation>& operations) {
   if (operations.size() > viewread::kMaxChangeOperations) return ReadOutcome::Refused;

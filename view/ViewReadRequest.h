@@ -85,6 +85,7 @@ struct BatchCounters {
   unsigned shellNamesRead = 0;  // shell views: names the library had to read through the shell
   unsigned treeSelects = 0;   // tree carets set through the library (an answer's item, checked there)
   unsigned listChanges = 0;   // list selection changes carried out by the library in one request
+  unsigned readsOn = 0;       // shell views: background reads of the names a step left unread
   unsigned busy = 0;          // reads refused for the view thread's share: the step gave up
   std::size_t lastAnswerBytes = 0;
 };
@@ -103,6 +104,11 @@ class ViewRead {
   // Posts the request and waits for the summary. The caller has made sure that the
   // library watches the view's thread.
   ReadOutcome Begin(std::uint32_t capacity);
+  // Posts the request and returns at once; Poll() takes what has come since.
+  ReadOutcome Post(std::uint32_t capacity);
+  // Takes what is published without waiting (and asks a paused answer to go on): Read
+  // while the answer holds together, whether or not anything new came.
+  ReadOutcome Poll() { return Take(); }
   // A ShellChange request: posts the operations and waits until they are carried out
   // (Read), refused or failed (Refused), or the view does not answer (NoAnswer).
   ReadOutcome Change(std::uint32_t generation, std::uint32_t folderFlagsMask, std::uint32_t folderFlags,
@@ -121,6 +127,7 @@ class ViewRead {
   // thread should be free for what comes next.
   void Stop();
 
+  viewread::ReadKind Kind() const { return kind_; }
   bool Complete() const { return complete_; }
   // Refused because reads have had their share of the view's thread for now: reading the
   // view item by item instead would take far more of that thread.

@@ -289,6 +289,37 @@ TEST_F(ShellViewTest, ASortedViewKeepsItsNamesAndIsSearchedInItsNewOrder) {
   EXPECT_EQ(views->Counters().shellNamesRead, kFiles.size()) << "no name was read again";
 }
 
+// A step that finds its candidate among the first names leaves the rest unread; they are
+// read on in the background, so that a step going through every name later reads none.
+TEST_F(ShellViewTest, NamesAStepLeftUnreadAreReadOnInTheBackground) {
+  std::vector<std::wstring> files;
+  for (int i = 0; i < 1200; ++i) {
+    wchar_t name[32];
+    wsprintfW(name, L"file_%04d.txt", i);
+    files.push_back(name);
+  }
+  Folder folder(L"on", files);
+  ViewhostProcess host;
+  ASSERT_STARTED(StartHost(host, folder.Path()));
+  auto views = ShellReader();
+  ASSERT_EQ(RunSteps(*views, host, false, {{"first names", {"fi", ""}, 0}})[0].outcome,
+            static_cast<int>(StepOutcome::Found));
+  const unsigned readByTheStep = views->Counters().shellNamesRead;
+  ASSERT_LT(readByTheStep, files.size()) << "the step stopped the read at its candidate";
+  EXPECT_TRUE(views->ReadingOn());
+  EXPECT_EQ(views->Counters().readsOn, 1u);
+
+  const DWORD start = GetTickCount();
+  while (views->ContinueReadingOn() && GetTickCount() - start < 30000) Sleep(15);
+  EXPECT_FALSE(views->ReadingOn());
+
+  auto whole = RunSteps(*views, host, false, {{"every name", {"zz", ""}, 0}});
+  EXPECT_EQ(whole[0].outcome, static_cast<int>(StepOutcome::NotFound));
+  EXPECT_EQ(views->Counters().shellNamesRead, readByTheStep) << "every other name was read in the background";
+  EXPECT_EQ(views->Counters().readsOn, 1u) << "nothing left to read on";
+  EXPECT_EQ(views->Counters().lost, 0u);
+}
+
 TEST_F(ShellViewTest, AHungViewEndsTheStepWithinTheBoundAndServesAgainAfterwards) {
   Folder folder(L"hang", kFiles);
   ViewhostProcess host;
