@@ -13,8 +13,9 @@
 //           view's process) on the same pane.
 // The only candidate, 会社案内.txt, is placed last in the view's order.
 // Then, on a fresh view of the same folder each time (nothing kept by the library): the
-// first key "d" (its candidate is the first item), a pause, and "kaisya" (every name up
-// to the last): once as before, once with the names the first step left unread read on
+// first key "d" (its first candidate, data_00000.txt, comes after the archive_ and
+// backup_ names, a quarter of the folder), a pause, and "kaisya" (every name up to the
+// last): once as before, once with the names the first step left unread read on
 // in the background during the pause, as the program does.
 //
 //   scripts/wine-env.sh run <build-dir> <build-dir>/bench/shell/bench_shell.exe [sizes...]
