@@ -368,9 +368,11 @@ LRESULT MainFrame::OnTimer(UINT_PTR id) {
 
 void MainFrame::DrainInput(std::uint32_t moment) {
   inputQueue_.Drain(moment);
-  // Every 15 ms: the view's thread reads a piece, pauses for its own messages, and is
-  // asked to go on at the next tick.
-  if (batchViews_ && batchViews_->ReadingOn()) SetTimer(hwnd(), ID_TIMER_READ_ON, 15, nullptr);
+  // The view's thread reads a piece, pauses for its own messages, and is asked to go on
+  // at the next tick.
+  if (batchViews_ && batchViews_->ReadingOn()) {
+    SetTimer(hwnd(), ID_TIMER_READ_ON, BatchViewProvider::kReadOnTickMs, nullptr);
+  }
 }
 
 void MainFrame::RestartDictReleaseTimer() {

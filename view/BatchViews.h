@@ -78,9 +78,14 @@ class BatchViewProvider : public ViewProvider {
   // stops the background one first. True while such a read goes on.
   bool ReadingOn() const { return readingOn_ != nullptr; }
   // Takes what the background read has published and asks it to go on after a pause;
-  // the caller calls this every few milliseconds while ReadingOn(). False when the read
-  // is over (every name read, refused, not answered in time): it is dropped then.
+  // the caller calls this every kReadOnTickMs while ReadingOn(). False when the read is
+  // over (every name read, refused, not answered in time): it is dropped then.
   bool ContinueReadingOn();
+  // The library reads at most 12 ms a piece and then waits to be asked again: at most
+  // one piece in every 30 ms is less than the library's share of the thread grows back
+  // (ServeShare.h), so reading on alone never uses the share up, and the view's thread
+  // keeps more than half its time for its own work.
+  static constexpr DWORD kReadOnTickMs = 30;
 
   // Windows of these classes are served through the shell view that holds them (the
   // shell view reader, ShellViews.h); those whose class is also among `listClasses` fall

@@ -217,7 +217,7 @@ void MeasureReadingOn(int size, Dictionary& dictionary) {
     auto shell = ShellReader();
     const double first = StepMs(*shell, dictionary, host.List(), "d");
     const double pause = NowMs();
-    while (readOn && shell->ContinueReadingOn() && NowMs() - pause < 30000) Sleep(15);
+    while (readOn && shell->ContinueReadingOn() && NowMs() - pause < 30000) Sleep(BatchViewProvider::kReadOnTickMs);
     const double readOnMs = NowMs() - pause;
     Sleep(readOn ? 100 : static_cast<DWORD>(readOnMs) + 100);
     const unsigned before = shell->Counters().shellNamesRead;

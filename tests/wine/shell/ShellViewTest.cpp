@@ -310,7 +310,7 @@ TEST_F(ShellViewTest, NamesAStepLeftUnreadAreReadOnInTheBackground) {
   EXPECT_EQ(views->Counters().readsOn, 1u);
 
   const DWORD start = GetTickCount();
-  while (views->ContinueReadingOn() && GetTickCount() - start < 30000) Sleep(15);
+  while (views->ContinueReadingOn() && GetTickCount() - start < 30000) Sleep(BatchViewProvider::kReadOnTickMs);
   EXPECT_FALSE(views->ReadingOn());
 
   auto whole = RunSteps(*views, host, false, {{"every name", {"zz", ""}, 0}});
