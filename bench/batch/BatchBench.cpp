@@ -104,17 +104,12 @@ struct Keystrokes {
 // Types the last "a" of "kaisya" `rounds` times: pattern and search step, as the program
 // handles a character.
 Keystrokes Type(ViewProvider& reader, Dictionary& dictionary, HWND list, int rounds) {
-  Silent silent;
-  PatternBuilder builder(dictionary, silent);
   CountingProvider views(reader);
-  CandidateSearch search(views, silent, "SysTreeView32\0");
-  SearchOptions options;
-  InputState state;
-  state.targetView = ToViewHandle(list);
+  bench::StepRig rig(views, dictionary, list);
   Keystrokes out;
   for (int round = 0; round < rounds; ++round) {
     StepOutcome outcome = StepOutcome::Found;
-    out.ms.push_back(bench::TypeLastA(builder, search, state, options, outcome));
+    out.ms.push_back(bench::TypeLastA(rig, outcome));
     if (outcome != StepOutcome::Found) std::printf("    (round %d: not found, outcome %d)\n", round, static_cast<int>(outcome));
   }
   out.calls = views.calls;

@@ -32,19 +32,46 @@ inline double WorkingSetMiB() {
   return static_cast<double>(counters.WorkingSetSize) / (1024.0 * 1024.0);
 }
 
+// What steps on one view need, as the program's search service has it: the pattern
+// builder over the dictionary and the candidate search over `views`, quiet.
+struct StepRig {
+  StepRig(ViewProvider& views, Dictionary& dictionary, HWND view)
+      : builder(dictionary, silent), search(views, silent, "SysTreeView32\0") {
+    state.targetView = ToViewHandle(view);
+  }
+  Silent silent;
+  PatternBuilder builder;
+  CandidateSearch search;
+  SearchOptions options;
+  InputState state;
+};
+
 // The last "a" of "kaisya" arrives: the pattern is built and the search step runs, as the
 // program handles a character. Returns the milliseconds from the character to the end of
 // the step.
-inline double TypeLastA(PatternBuilder& builder, CandidateSearch& search, InputState& state,
-                        const SearchOptions& options, StepOutcome& outcome) {
-  state.inputText = "kaisy";
-  state.isMatching = true;
+inline double TypeLastA(StepRig& rig, StepOutcome& outcome) {
+  rig.state.inputText = "kaisy";
+  rig.state.isMatching = true;
   const double start = NowMs();
-  state.inputText += 'a';
-  builder.BuildPattern(state, options);
+  rig.state.inputText += 'a';
+  rig.builder.BuildPattern(rig.state, rig.options);
   ItemRect rect;
   std::string matched;
-  outcome = search.SearchAndSelect(state, options, builder.pattern(), 0, rect, false, &matched, false);
+  outcome = rig.search.SearchAndSelect(rig.state, rig.options, rig.builder.pattern(), 0, rect, false, &matched, false);
+  return NowMs() - start;
+}
+
+// One step of a new input `input`: its milliseconds, the pattern's building included.
+inline double StepMs(StepRig& rig, const char* input) {
+  const ViewHandle view = rig.state.targetView;
+  rig.state = InputState();
+  rig.state.targetView = view;
+  rig.state.isMatching = true;
+  const double start = NowMs();
+  rig.state.inputText = input;
+  rig.builder.BuildPattern(rig.state, rig.options);
+  ItemRect rect;
+  rig.search.SearchAndSelect(rig.state, rig.options, rig.builder.pattern(), 0, rect, false, nullptr, false);
   return NowMs() - start;
 }
 

@@ -91,12 +91,7 @@ struct Keystrokes {
 // Types the last "a" of "kaisya" `rounds` times: pattern and search step, as the program
 // handles a character.
 Keystrokes Type(const char* label, ViewProvider& views, Dictionary& dictionary, HWND pane, int rounds) {
-  Silent silent;
-  PatternBuilder builder(dictionary, silent);
-  CandidateSearch search(views, silent, "SysTreeView32\0");
-  SearchOptions options;
-  InputState state;
-  state.targetView = ToViewHandle(pane);
+  bench::StepRig rig(views, dictionary, pane);
   Keystrokes out;
   for (int round = 0; round < rounds; ++round) {
     // Keys come 100 ms and more apart: the view has painted the last selection (which
@@ -105,7 +100,7 @@ Keystrokes Type(const char* label, ViewProvider& views, Dictionary& dictionary, 
     DWORD_PTR idle = 0;
     SendMessageTimeoutA(pane, WM_NULL, 0, 0, SMTO_BLOCK, 2000, &idle);
     StepOutcome outcome = StepOutcome::Found;
-    out.ms.push_back(bench::TypeLastA(builder, search, state, options, outcome));
+    out.ms.push_back(bench::TypeLastA(rig, outcome));
     if (outcome != StepOutcome::Found) std::printf("    (%s, round %d: not found, outcome %d)\n", label, round, static_cast<int>(outcome));
   }
   out.found = bench::FirstSelectedItem(pane);
@@ -187,25 +182,6 @@ void Measure(int size, Dictionary& dictionary) {
               shell->Counters().answers, shell->Counters().lost, snapshot.answerBytes);
 }
 
-}  // namespace
-
-// One step of `input` as the program makes it; its milliseconds.
-double StepMs(ViewProvider& views, Dictionary& dictionary, HWND pane, const char* input) {
-  Silent silent;
-  PatternBuilder builder(dictionary, silent);
-  CandidateSearch search(views, silent, "SysTreeView32\0");
-  SearchOptions options;
-  InputState state;
-  state.targetView = ToViewHandle(pane);
-  state.isMatching = true;
-  const double start = NowMs();
-  state.inputText = input;
-  builder.BuildPattern(state, options);
-  ItemRect rect;
-  search.SearchAndSelect(state, options, builder.pattern(), 0, rect, false, nullptr, false);
-  return NowMs() - start;
-}
-
 void MeasureReadingOn(int size, Dictionary& dictionary) {
   Folder folder(size);
   for (bool readOn : {false, true}) {
@@ -215,19 +191,22 @@ void MeasureReadingOn(int size, Dictionary& dictionary) {
       return;
     }
     auto shell = ShellReader();
-    const double first = StepMs(*shell, dictionary, host.List(), "d");
+    bench::StepRig rig(*shell, dictionary, host.List());
+    const double first = bench::StepMs(rig, "d");
     const double pause = NowMs();
     while (readOn && shell->ContinueReadingOn() && NowMs() - pause < 30000) Sleep(BatchViewProvider::kReadOnTickMs);
     const double readOnMs = NowMs() - pause;
     Sleep(readOn ? 100 : static_cast<DWORD>(readOnMs) + 100);
     const unsigned before = shell->Counters().shellNamesRead;
-    const double whole = StepMs(*shell, dictionary, host.List(), "kaisya");
+    const double whole = bench::StepMs(rig, "kaisya");
     std::printf("  N=%-6d %s: first key %7.1f ms (%u names read); %s; \"kaisya\" to the last item %8.1f ms (%u names read)\n",
                 size, readOn ? "reading on" : "as before ", first, before,
                 readOn ? ("read on in " + std::to_string(static_cast<int>(readOnMs)) + " ms").c_str() : "nothing read on",
                 whole, shell->Counters().shellNamesRead - before);
   }
 }
+
+}  // namespace
 
 int main(int argc, char** argv) {
   std::vector<int> sizes;
