@@ -10,7 +10,7 @@
 // are still carried out. A person typing stays within it; someone typing without pause
 // into a list of 100,000 names outruns it after some seconds, and then only every other
 // keystroke or so is searched. The first read of a large folder through a slow shell
-// may outrun it too (10,000 names through Wine's shell took 2-9 s of the thread on our
+// may outrun it too (10,000 names through Wine's shell took 2-18 s of the thread on our
 // test machines; Windows' shell names files far faster): the names read so far are kept
 // by the library, so the keystrokes after the pause go on from there. At most half of
 // the thread's time goes to reads in the long run.
