@@ -283,10 +283,8 @@ void MainFrame::StartInput() {
   // Names are read inside the view's process when the hook library serves it, item by
   // item otherwise.
   // Windows of the shell view classes are read through the shell view that holds them.
-  auto views = std::make_unique<BatchViewProvider>(std::make_unique<TaplineViewReads>());
-  views->SetShellViewClasses(NulSeparated(settings_.shellViewClasses), NulSeparated(settings_.classes));
-  batchViews_ = views.get();
-  views_ = std::move(views);
+  views_ = std::make_unique<BatchViewProvider>(std::make_unique<TaplineViewReads>());
+  views_->SetShellViewClasses(NulSeparated(settings_.shellViewClasses), NulSeparated(settings_.classes));
   search_ = std::make_unique<CoreSearchService>(*migemoLoadThread_, *views_, *this,
                                                 treeViewClassList_.c_str());
   engine_ = std::make_unique<InputEngine>(*this, *search_, *views_, settings_, shortcuts_,
@@ -311,7 +309,6 @@ void MainFrame::StopWorkers() {
   search_.reset();
   migemoLoadThread_.reset();
   inputRecvThread_.reset();
-  batchViews_ = nullptr;
   views_.reset();
 }
 
@@ -354,7 +351,7 @@ LRESULT MainFrame::OnTimer(UINT_PTR id) {
       KillTimer(hwnd(), ID_TIMER_DICT_RELEASE);
       break;
     case ID_TIMER_READ_ON:
-      if (!batchViews_ || !batchViews_->ContinueReadingOn()) KillTimer(hwnd(), ID_TIMER_READ_ON);
+      if (!views_ || !views_->ContinueReadingOn()) KillTimer(hwnd(), ID_TIMER_READ_ON);
       break;
     case ID_TIMER_TOOLTIP:   // hide the tip
     case ID_TIMER_ANIMATION:  // one frame of the bar
@@ -370,7 +367,7 @@ void MainFrame::DrainInput(std::uint32_t moment) {
   inputQueue_.Drain(moment);
   // The view's thread reads a piece, pauses for its own messages, and is asked to go on
   // at the next tick.
-  if (batchViews_ && batchViews_->ReadingOn()) {
+  if (views_ && views_->ReadingOn()) {
     SetTimer(hwnd(), ID_TIMER_READ_ON, BatchViewProvider::kReadOnTickMs, nullptr);
   }
 }

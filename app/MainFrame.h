@@ -32,7 +32,6 @@ class SearchService;
 class TaplineInputSource;
 class TaskTrayAppIniFile;
 class BatchViewProvider;
-class ViewProvider;
 
 // Timers of the main window.
 constexpr UINT_PTR ID_TIMER_DICT_RELEASE = 0;
@@ -153,8 +152,7 @@ class MainFrame : public FrameWindow, public MessageFilter, public InputHost {
   // Input: the receiver thread pushes typed characters, the UI thread its own work, and
   // the engine runs every item on the UI thread.
   InputQueue inputQueue_;
-  std::unique_ptr<ViewProvider> views_;
-  BatchViewProvider* batchViews_ = nullptr;  // views_ itself
+  std::unique_ptr<BatchViewProvider> views_;
   std::unique_ptr<SearchService> search_;
   std::unique_ptr<InputEngine> engine_;
   std::unique_ptr<TaplineInputSource> inputSource_;
