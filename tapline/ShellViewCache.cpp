@@ -94,6 +94,9 @@ void ResetCache(ViewCache& cache) {
   cache.selectedCount = 0;
   cache.firstSelected = 0xFFFFFFFFu;
   cache.flags = 0;
+  cache.idsTaken = false;
+  cache.folderSettled = false;
+  cache.folderPath[0] = L'\0';
   cache.generation = NextGeneration();
 }
 

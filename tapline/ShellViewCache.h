@@ -1,9 +1,11 @@
 // The names of shell views, kept by the library in the view's process between Kanasift's
 // requests. Reading a display name through the shell is slow in some shells (100-160 us
-// per item under Wine), and names do not change while a user types: each request only
-// compares every item's ID with the kept one and reads the names of items that are new
-// or changed (a renamed item has another ID even when the count stays the same), and
-// drops everything when the view shows another folder.
+// per item under Wine), and names do not change while a user types: a request compares
+// every item's ID with the kept one and reads the names of items that are new or changed
+// (a renamed item has another ID even when the count stays the same), and drops
+// everything when the view shows another folder. Taking every ID is itself 1-2 us an
+// item under Wine; for a little while after it (the keys of one word) the kept IDs are
+// trusted while the folder shows no sign of change (ShellViewServe.cpp).
 //
 // A few views per process, each in a slot that one thread holds while it serves a
 // request (taken with a compare-and-swap, never waited for: a slot in use is simply not
@@ -39,6 +41,14 @@ struct ViewCache {
   std::uint32_t firstSelected = 0xFFFFFFFFu;
   std::uint32_t flags = 0;  // viewread::kShell* bits of the answer
   DWORD lastUse = 0;
+  // When every ID was last taken (GetTickCount), and what the folder looked like then:
+  // its file system path (empty for a virtual folder), its last write time, and whether
+  // that write lay far enough back for the view to have shown it.
+  DWORD idsTakenAt = 0;
+  bool idsTaken = false;
+  bool folderSettled = false;
+  FILETIME folderWritten = {0, 0};
+  wchar_t folderPath[MAX_PATH] = {};
 };
 
 // The slot of `defView`, or a free one, or the one least recently used; taken for the

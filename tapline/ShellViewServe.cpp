@@ -24,9 +24,19 @@ constexpr std::uint32_t kMaxItems = 1u << 20;
 constexpr IID kShellFolderViewId = {0x37A378C0, 0xF82D, 0x11CE, {0xAE, 0x65, 0x08, 0x00, 0x2B, 0x2E, 0x12, 0x62}};
 constexpr std::uint32_t kNameRead = 1;
 constexpr std::uint32_t kNameMissing = 2;
+// After every ID was taken, the kept ones are trusted for this long (the keys of a word)
+// while the folder shows no sign of change...
+constexpr DWORD kTrustMs = 2000;
+// ... provided its last write then lay this far back (100 ns units): a view hears of a
+// change of its folder a little after it, and until then it still shows what was before.
+constexpr ULONGLONG kSettledWrite = 3ull * 10000000ull;
+// Places whose kept ID is compared with the view's before the kept IDs are trusted: a
+// sort or a new order moves the first and the last item, or most of these.
+constexpr std::uint32_t kSpotChecks = 17;
 
 using FreeFunction = void(WINAPI*)(LPVOID);
 using IdListOfFunction = HRESULT(WINAPI*)(IUnknown*, PIDLIST_ABSOLUTE*);
+using PathOfFunction = BOOL(WINAPI*)(LPCITEMIDLIST, LPWSTR);
 
 // Functions of the shell and of COM, taken from the modules the view's process has
 // loaded already (a process that shows a shell view has both): the library itself
@@ -34,6 +44,7 @@ using IdListOfFunction = HRESULT(WINAPI*)(IUnknown*, PIDLIST_ABSOLUTE*);
 struct ShellFunctions {
   FreeFunction free = nullptr;
   IdListOfFunction idListOf = nullptr;
+  PathOfFunction pathOf = nullptr;
 };
 
 // GetProcAddress hands out a generic function pointer; the cast goes through void*.
@@ -49,6 +60,7 @@ ShellFunctions Functions() {
   if (com) functions.free = ProcAddress<FreeFunction>(com, "CoTaskMemFree");
   if (HMODULE shell = GetModuleHandleA("shell32.dll")) {
     functions.idListOf = ProcAddress<IdListOfFunction>(shell, "SHGetIDListFromObject");
+    functions.pathOf = ProcAddress<PathOfFunction>(shell, "SHGetPathFromIDListW");
   }
   return functions;
 }
@@ -138,13 +150,44 @@ bool DisplayName(IShellFolder* folder, const CachedItem& item, const ShellFuncti
   return true;
 }
 
-std::uint64_t FolderHash(IShellFolder* folder, const ShellFunctions& functions) {
+// The folder the view shows, known by the hash of its ID. A folder other than the kept
+// one (or one that does not tell its ID) starts the kept items afresh, and its file
+// system path is noted (none for a virtual folder).
+void MatchFolder(ViewCache& cache, IShellFolder* folder, const ShellFunctions& functions) {
+  std::uint64_t hash = 0;
   ComRef<IPersistFolder2> persist;
-  if (FAILED(folder->QueryInterface(IID_IPersistFolder2, persist.PutVoid())) || !persist) return 0;
   ShellMemory id(functions.free);
-  if (FAILED(persist->GetCurFolder(id.Put<ITEMIDLIST>())) || !id.Get()) return 0;
-  const std::uint32_t bytes = ItemIdBytes(id.Get(), 1u << 20);
-  return bytes ? HashBytes(id.Get(), bytes) | 1 : 0;
+  if (SUCCEEDED(folder->QueryInterface(IID_IPersistFolder2, persist.PutVoid())) && persist &&
+      SUCCEEDED(persist->GetCurFolder(id.Put<ITEMIDLIST>())) && id.Get()) {
+    const std::uint32_t bytes = ItemIdBytes(id.Get(), 1u << 20);
+    if (bytes) hash = HashBytes(id.Get(), bytes) | 1;
+  }
+  if (hash == cache.folderHash && hash != 0) return;
+  ResetCache(cache);
+  cache.folderHash = hash;
+  if (hash == 0 || !functions.pathOf ||
+      !functions.pathOf(static_cast<LPCITEMIDLIST>(id.Get()), cache.folderPath)) {
+    cache.folderPath[0] = L'\0';
+  }
+}
+
+bool FolderWriteTime(const ViewCache& cache, FILETIME& written) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (cache.folderPath[0] == L'\0' || !GetFileAttributesExW(cache.folderPath, GetFileExInfoStandard, &data) ||
+      !(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    return false;
+  }
+  written = data.ftLastWriteTime;
+  return true;
+}
+
+ULONGLONG FileTimeValue(const FILETIME& time) {
+  return (static_cast<ULONGLONG>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+}
+
+bool SameId(const CachedItem& item, const void* id) {
+  const std::uint32_t bytes = ItemIdBytes(id);
+  return bytes == item.idBytes && bytes != 0 && std::memcmp(id, item.block, bytes) == 0;
 }
 
 // Takes the IDs of the view's items now, in the view's own order where it tells it,
@@ -186,6 +229,64 @@ bool TakeItemIds(ViewCache& cache, IFolderView* folderView, const ShellFunctions
     renewal.Put(static_cast<std::uint32_t>(i), SUCCEEDED(folderView->Item(i, id.Put<ITEMID_CHILD>())) ? id.Get() : nullptr, i);
   }
   renewal.Commit();
+  return true;
+}
+
+// Takes every ID anew, and notes the folder's state as it was before: a change that
+// lands while the IDs are taken then shows as a later write.
+bool RenewItemIds(ViewCache& cache, IFolderView* folderView, const ShellFunctions& functions, const Stopwatch& clock) {
+  const DWORD takenAt = GetTickCount();
+  FILETIME written;
+  const bool writeKnown = FolderWriteTime(cache, written);
+  FILETIME now;
+  GetSystemTimeAsFileTime(&now);
+  cache.idsTaken = false;
+  if (!TakeItemIds(cache, folderView, functions, clock)) return false;
+  cache.idsTaken = true;
+  cache.idsTakenAt = takenAt;
+  cache.folderWritten = writeKnown ? written : FILETIME{0, 0};
+  cache.folderSettled = writeKnown && FileTimeValue(now) >= FileTimeValue(written) &&
+                        FileTimeValue(now) - FileTimeValue(written) >= kSettledWrite;
+  return true;
+}
+
+// True when the kept IDs may stand for the view's items without taking every one anew:
+// they were taken a moment ago, in a file system folder that had not been written to
+// for a while then and has not been since (a file made, removed or renamed writes to
+// its folder), the view has as many items, and a few spread places hold the kept IDs.
+// A view whose items changed otherwise (a virtual folder, a new sort order that keeps
+// every spot) is taken anew at the latest when the moment is over.
+bool KeptIdsHold(const ViewCache& cache, IFolderView* folderView, const ShellFunctions& functions) {
+  if (!cache.idsTaken || !cache.folderSettled || cache.count == 0 || GetTickCount() - cache.idsTakenAt > kTrustMs) {
+    return false;
+  }
+  FILETIME written;
+  int count = 0;
+  if (!FolderWriteTime(cache, written) || CompareFileTime(&written, &cache.folderWritten) != 0 ||
+      FAILED(folderView->ItemCount(SVGIO_ALLVIEW, &count)) || static_cast<std::uint32_t>(count) != cache.count) {
+    return false;
+  }
+  ComRef<IShellItemArray> array;
+  if (cache.viewOrder &&
+      (!functions.idListOf ||
+       FAILED(folderView->Items(SVGIO_ALLVIEW | SVGIO_FLAG_VIEWORDER, IID_IShellItemArray, array.PutVoid())) || !array)) {
+    return false;
+  }
+  for (std::uint32_t spot = 0; spot < kSpotChecks; ++spot) {
+    const std::uint32_t at = static_cast<std::uint32_t>(static_cast<std::uint64_t>(cache.count - 1) * spot / (kSpotChecks - 1));
+    const CachedItem& kept = cache.items[at];
+    if (!kept.block) return false;
+    ShellMemory id(functions.free);
+    if (cache.viewOrder) {
+      ComRef<IShellItem> item;
+      if (FAILED(array->GetItemAt(at, item.Put())) || !item || FAILED(functions.idListOf(item.Get(), id.Put<ITEMIDLIST>())) ||
+          !SameId(kept, LastItemId(id.Get()))) {
+        return false;
+      }
+    } else if (kept.index < 0 || FAILED(folderView->Item(kept.index, id.Put<ITEMID_CHILD>())) || !SameId(kept, id.Get())) {
+      return false;
+    }
+  }
   return true;
 }
 
@@ -341,11 +442,6 @@ bool Open(HWND window, ShellTarget& target, Status& failure) {
          target.folderView;
 }
 
-bool SameId(const CachedItem& item, const void* id) {
-  const std::uint32_t bytes = ItemIdBytes(id);
-  return bytes == item.idBytes && bytes != 0 && std::memcmp(id, item.block, bytes) == 0;
-}
-
 // Selects the item itself: by its index when the view still has it there (cheap), else
 // by its ID (the view looks for it).
 bool SelectOne(ShellTarget& target, const CachedItem& item, std::uint32_t flags) {
@@ -380,23 +476,20 @@ void ServeShellRead(HWND window, const RequestFacts& facts, AnswerWriter& writer
   }
   Budget budget;
   if (facts.resumeRecords == 0) {
-    const std::uint64_t folderHash = FolderHash(folder.Get(), target.functions);
-    if (folderHash != cache->folderHash || folderHash == 0) {
-      ResetCache(*cache);
-      cache->folderHash = folderHash;
-    }
+    MatchFolder(*cache, folder.Get(), target.functions);
     if (writer.Stopped()) {
       writer.Finish(Status::Stopped);
       return;
     }
-    if (!TakeItemIds(*cache, target.folderView.Get(), target.functions, clock)) {
+    const bool trusted = KeptIdsHold(*cache, target.folderView.Get(), target.functions);
+    if (!trusted && !RenewItemIds(*cache, target.folderView.Get(), target.functions, clock)) {
       ResetCache(*cache);
       writer.Finish(Status::Failed);
       return;
     }
     FindSelection(*cache, target.shell.view.Get(), target.folderView.Get());
     cache->flags = ShellFlags(target.folderView.Get(), *cache);
-    writer.SetShellFacts(cache->generation, cache->flags);
+    writer.SetShellFacts(cache->generation, cache->flags | (trusted ? viewread::kShellIdsTrusted : 0));
     writer.Begin(cache->count, cache->selectedCount, cache->firstSelected, 0, 0, 0);
   } else {
     // Going on after a pause: only while the view still holds what the answer began with.

@@ -102,6 +102,7 @@ constexpr std::uint32_t kShellCheckBoxes = 1;  // the view shows check boxes (th
 constexpr std::uint32_t kShellHaveRect = 2;    // the rect fields hold the focused item's place
 constexpr std::uint32_t kShellViewOrder = 4;   // the order is the view's own (else its item order)
 constexpr std::uint32_t kShellNamesPending = 8;  // some names were still to be read when the answer began
+constexpr std::uint32_t kShellIdsTrusted = 16;   // the kept IDs were served without taking every one anew
 
 // At the start of the mapping. Only 32-bit words, so that each field is read and
 // written whole and the layout is the same in every process; 64-bit values (window and

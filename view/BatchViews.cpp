@@ -534,6 +534,7 @@ std::unique_ptr<ViewRead> BatchViewProvider::ReadAgain(HWND view, ReadKind kind,
 void BatchViewProvider::Finished(HWND view, const ViewRead& read) {
   counters_.lastAnswerBytes = read.Snapshot().answerBytes;
   counters_.shellNamesRead += read.Snapshot().namesRead;
+  if (read.Snapshot().shellFlags & viewread::kShellIdsTrusted) ++counters_.idsTrusted;
   if (read.Complete()) RememberSize(view, read.Snapshot().answerBytes);
   if (read.Kind() != ReadKind::Shell || read.Complete() || !(read.Snapshot().shellFlags & viewread::kShellNamesPending)) {
     return;
@@ -542,15 +543,21 @@ void BatchViewProvider::Finished(HWND view, const ViewRead& read) {
   if (on->Post(CapacityFor(view)) != ReadOutcome::Read) return;
   ++counters_.readsOn;
   readingOn_ = std::move(on);
+  readingOnView_ = view;
   readingOnSince_ = GetTickCount();
 }
 
 bool BatchViewProvider::ContinueReadingOn() {
   if (!readingOn_) return false;
+  // A view that was closed ends it at once. A complete answer teaches the view's answer
+  // size, as a step's does.
+  const ReadOutcome outcome = IsWindow(readingOnView_) ? readingOn_->Poll() : ReadOutcome::NoAnswer;
+  if (outcome == ReadOutcome::Read && readingOn_->Complete()) {
+    RememberSize(readingOnView_, readingOn_->Snapshot().answerBytes);
+  }
   // Given up after a request's whole time: the view's thread may be busy with its own
   // work, and the next step reads on from where this one stopped.
-  if (readingOn_->Poll() != ReadOutcome::Read || readingOn_->Complete() ||
-      GetTickCount() - readingOnSince_ >= waits_.requestMs) {
+  if (outcome != ReadOutcome::Read || readingOn_->Complete() || GetTickCount() - readingOnSince_ >= waits_.requestMs) {
     readingOn_.reset();
     return false;
   }

@@ -119,5 +119,6 @@ class BatchViewProvider : public ViewProvider {
   std::string shellClasses_;
   std::string listClasses_;
   std::unique_ptr<ViewRead> readingOn_;
+  HWND readingOnView_ = nullptr;
   DWORD readingOnSince_ = 0;
 };

@@ -86,6 +86,7 @@ struct BatchCounters {
   unsigned treeSelects = 0;   // tree carets set through the library (an answer's item, checked there)
   unsigned listChanges = 0;   // list selection changes carried out by the library in one request
   unsigned readsOn = 0;       // shell views: background reads of the names a step left unread
+  unsigned idsTrusted = 0;    // shell views: answers from the kept IDs, without taking every one anew
   unsigned busy = 0;          // reads refused for the view thread's share: the step gave up
   std::size_t lastAnswerBytes = 0;
 };

@@ -33,6 +33,8 @@ LRESULT CALLBACK MainProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
       return BrowseShellView(wParam != 0) ? 1 : 0;
     case kSortMessage:
       return ClickFirstColumn(window) ? 1 : 0;
+    case kRenameMessage:
+      return RenameItem(window, static_cast<int>(wParam)) ? 1 : 0;
     case WM_SIZE: {
       ResizeShellView(window);
       int width = LOWORD(lParam);

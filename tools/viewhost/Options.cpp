@@ -21,6 +21,7 @@ const wchar_t kUsage[] =
     L"                       list and tree views; FOLDER may be a virtual one (::{CLSID})\n"
     L"  --shell-other FOLDER where posting WM_APP+2 (wParam 1) takes the shell view (0: back)\n"
     L"                       (posting WM_APP+3 clicks the first column header of the shell view)\n"
+    L"                       (sending WM_APP+4 renames the shell view's item wParam: \"改名-\" before it)\n"
     L"  --handles FILE       write pid and window handles to FILE once the views are filled\n"
     L"                       (without it they go to standard output)\n"
     L"FILE may be a Unix path (/tmp/h.txt), read as Z:\\tmp\\h.txt.\n"

@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 #include <shlobj.h>
+#include <shlwapi.h>
 #include <shobjidl.h>
 
 namespace {
@@ -88,6 +89,30 @@ bool ClickFirstColumn(HWND main) {
   click.iSubItem = 0;
   SendMessageW(GetParent(pane), WM_NOTIFY, click.hdr.idFrom, reinterpret_cast<LPARAM>(&click));
   return true;
+}
+
+bool RenameItem(HWND main, int index) {
+  if (!g_browser) return false;
+  IFolderView* view = nullptr;
+  if (FAILED(g_browser->GetCurrentView(IID_IFolderView, reinterpret_cast<void**>(&view))) || !view) return false;
+  bool renamed = false;
+  IShellFolder* folder = nullptr;
+  PITEMID_CHILD item = nullptr;
+  if (SUCCEEDED(view->GetFolder(IID_IShellFolder, reinterpret_cast<void**>(&folder))) && folder &&
+      SUCCEEDED(view->Item(index, &item)) && item) {
+    STRRET name = {};
+    wchar_t* text = nullptr;
+    if (SUCCEEDED(folder->GetDisplayNameOf(item, SHGDN_INFOLDER | SHGDN_FORPARSING, &name)) &&
+        SUCCEEDED(StrRetToStrW(&name, item, &text)) && text) {
+      const std::wstring newName = std::wstring(L"改名-") + text;
+      CoTaskMemFree(text);
+      renamed = SUCCEEDED(folder->SetNameOf(main, item, newName.c_str(), SHGDN_INFOLDER | SHGDN_FORPARSING, nullptr));
+    }
+    CoTaskMemFree(item);
+  }
+  if (folder) folder->Release();
+  view->Release();
+  return renamed;
 }
 
 void StopShellView() {

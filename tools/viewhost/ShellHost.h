@@ -21,6 +21,10 @@ constexpr UINT kBrowseMessage = WM_APP + 2;
 // column header, as from the mouse (the shell view sorts by name, the other way round
 // when it was sorted so already).
 constexpr UINT kSortMessage = WM_APP + 3;
+// Sent to the main window in shell mode: the view's item at index wParam is renamed
+// through its folder, as a rename in the view does ("改名-" goes before its name); the
+// view hears of it from the shell.
+constexpr UINT kRenameMessage = WM_APP + 4;
 
 bool StartShellView(HWND main, const std::wstring& folder, const std::wstring& otherFolder, std::wstring& error);
 // The file pane now shown (it changes when the view browses elsewhere), or null.
@@ -31,4 +35,6 @@ void ResizeShellView(HWND main);
 bool BrowseShellView(bool other);
 // What kSortMessage asks; false without a file pane.
 bool ClickFirstColumn(HWND main);
+// What kRenameMessage asks; false when the shell would not rename the item.
+bool RenameItem(HWND main, int index);
 void StopShellView();
