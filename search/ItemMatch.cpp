@@ -54,6 +54,19 @@ FastAnswer MatchFast(const MigemoMatcher& matcher, bool anywhere, const std::wst
 
 }  // namespace
 
+std::wstring EngineText(std::string_view name) {
+  bool plain = true;
+  for (char c : name) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte >= 0x80 || byte == 0x1B) {
+      plain = false;
+      break;
+    }
+  }
+  if (plain) return std::wstring(name.begin(), name.end());
+  return platform::AnsiToWide(JisToSjis(SjisToJis(name)));
+}
+
 bool StartsWithIgnoreCase(std::string_view name, std::string_view input) {
   if (name.empty()) return false;
   size_t n = 0;
@@ -76,7 +89,7 @@ bool StartsWithIgnoreCase(std::string_view name, std::string_view input) {
 
 bool MatchRegex(std::string_view name, SearchPattern& pattern, std::string* matchedText) {
   if (!pattern.Usable()) return false;
-  std::wstring wide = platform::AnsiToWide(JisToSjis(SjisToJis(name)));
+  const std::wstring wide = EngineText(name);
   ++pattern.searches;
   if (const MigemoMatcher* matcher = pattern.matcher()) {
     std::size_t begin = 0;

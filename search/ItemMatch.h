@@ -13,6 +13,12 @@
 // begins with an empty input; an empty name has no candidate position.
 bool StartsWithIgnoreCase(std::string_view name, std::string_view input);
 
+// The name as a pattern sees it: half-width katakana folded to full width (through JIS),
+// widened from the ANSI code page. Seven-bit text other than the escape byte comes
+// through both unchanged (code page 932 maps it to itself), so it is only widened: most
+// names of a folder are plain ASCII, and this is done for every name a step looks at.
+std::wstring EngineText(std::string_view name);
+
 // Regex mode: the name, with half-width katakana folded to full width, must match the
 // pattern from its first character on. The text of the first capture group, narrowed,
 // goes to matchedText (when given). A name whose search throws (Boost's complexity

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "search/ItemMatch.h"
+#include "platform/Platform.h"
+#include "search/SjisJis.h"
 #include "tests/search/SearchTestSupport.h"
 
 namespace {
@@ -56,6 +58,19 @@ TEST(RegexMatchTest, HalfWidthNamesMatchFullWidthPatterns) {
   EXPECT_TRUE(MatchRegex(Sjis(L"ｳﾞｨｰﾅｽ"), voiced, &matched));
   EXPECT_TRUE(MatchRegex(Sjis(L"ﾃﾞｼﾞｶﾒ写真"), voiced, &matched));
   EXPECT_EQ(Utf8(matched), "デジカメ");
+}
+
+// Plain names skip the round trip through JIS and the code page; they must come out as
+// the round trip gives them, every seven-bit byte included (the backslash and the tilde
+// are where some Shift_JIS tables differ), and the escape byte must still take the trip.
+TEST(RegexMatchTest, PlainNamesComeOutAsTheRoundTripGivesThem) {
+  std::string everyByte;
+  for (int c = 1; c < 0x80; ++c) everyByte.push_back(static_cast<char>(c));
+  for (const std::string& name : {everyByte, std::string("data_00001.txt"), std::string("a\\b~c"),
+                                  std::string("\x1B$Bx"), Sjis(L"ﾃｽﾄ_report.txt")}) {
+    EXPECT_EQ(EngineText(name), platform::AnsiToWide(JisToSjis(SjisToJis(name)))) << name;
+  }
+  EXPECT_EQ(EngineText(Sjis(L"ﾃｽﾄ")), L"テスト");
 }
 
 TEST(RegexMatchTest, WithoutACompiledPatternNothingMatches) {
