@@ -111,6 +111,17 @@ class Folder {
   std::vector<std::wstring> files_;
 };
 
+// `count` file names from a wsprintf format with one number.
+std::vector<std::wstring> NumberedFiles(const wchar_t* format, int count) {
+  std::vector<std::wstring> files;
+  for (int i = 0; i < count; ++i) {
+    wchar_t name[64];
+    wsprintfW(name, format, i);
+    files.push_back(name);
+  }
+  return files;
+}
+
 // The shell view reader, with the pane's class among the shell view classes only.
 std::unique_ptr<BatchViewProvider> ShellReader() {
   auto views = std::make_unique<BatchViewProvider>(std::make_unique<CountingViewReads>());
@@ -310,12 +321,7 @@ TEST_F(ShellViewTest, ASortedViewKeepsItsNamesAndIsSearchedInItsNewOrder) {
 // A step that finds its candidate among the first names leaves the rest unread; they are
 // read on in the background, so that a step going through every name later reads none.
 TEST_F(ShellViewTest, NamesAStepLeftUnreadAreReadOnInTheBackground) {
-  std::vector<std::wstring> files;
-  for (int i = 0; i < 1200; ++i) {
-    wchar_t name[32];
-    wsprintfW(name, L"file_%04d.txt", i);
-    files.push_back(name);
-  }
+  const std::vector<std::wstring> files = NumberedFiles(L"file_%04d.txt", 1200);
   Folder folder(L"on", files);
   ViewhostProcess host;
   ASSERT_STARTED(StartHost(host, folder.Path()));
@@ -342,12 +348,7 @@ TEST_F(ShellViewTest, NamesAStepLeftUnreadAreReadOnInTheBackground) {
 // in the view (the count stays the same, and the renamed item is none of the places the
 // library compares) is seen at the very next key, from the folder's write.
 TEST_F(ShellViewTest, TheKeysOfAWordUseTheKeptIdsUntilTheFolderChanges) {
-  std::vector<std::wstring> files;
-  for (int i = 0; i < 60; ++i) {
-    wchar_t name[32];
-    wsprintfW(name, L"memo_%02d.txt", i);
-    files.push_back(name);
-  }
+  const std::vector<std::wstring> files = NumberedFiles(L"memo_%02d.txt", 60);
   Folder folder(L"trust", files);
   ViewhostProcess host;
   ASSERT_STARTED(StartHost(host, folder.Path()));
