@@ -344,16 +344,62 @@ void MarkSelected(ViewCache& cache, const void* const* ids, std::uint32_t count,
   }
 }
 
+// Everything the two requests need of the view, or a status to end with.
+struct ShellTarget {
+  ShellFunctions functions;
+  ShellViewRef shell;
+  ComRef<IFolderView> folderView;
+};
+
+// The usual selection, found cheaply: none, or one item that also has the focus (what a
+// step leaves). Asked of the view's list view where it has one (Wine's, and the classic
+// view of older dialogs), else of the shell view (Windows' item view). False when the
+// selection is any other, or the view cannot tell: then the shell's own list of selected
+// items is taken, which costs a message per item up to the last selected one in Wine.
+bool FindOneOrNoSelection(ViewCache& cache, HWND defView, IFolderView* folderView, const ShellFunctions& functions) {
+  int focused = -1;
+  HWND list = FindWindowExA(defView, nullptr, WC_LISTVIEWA, nullptr);
+  const bool askList = list && GetWindowThreadProcessId(list, nullptr) == GetCurrentThreadId();
+  if (askList) {
+    const LRESULT selected = SendMessageA(list, LVM_GETSELECTEDCOUNT, 0, 0);
+    if (selected == 0) return true;
+    if (selected != 1) return false;
+    focused = static_cast<int>(SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED));
+    if (focused < 0 || !(SendMessageA(list, LVM_GETITEMSTATE, focused, LVIS_SELECTED) & LVIS_SELECTED)) return false;
+  } else {
+    // A view that ignores the flag answers with every item; only an empty one says 0 then.
+    int selected = -1;
+    if (FAILED(folderView->ItemCount(SVGIO_SELECTION, &selected)) || selected < 0) return false;
+    if (selected == 0) return true;
+    if (selected != 1 || FAILED(folderView->GetFocusedItem(&focused)) || focused < 0) return false;
+  }
+  ShellMemory id(functions.free);
+  if (FAILED(folderView->Item(focused, id.Put<ITEMID_CHILD>())) || !id.Get()) return false;
+  if (!askList) {
+    ComRef<IFolderView2> folderView2;
+    DWORD state = 0;
+    if (FAILED(folderView->QueryInterface(IID_IFolderView2, folderView2.PutVoid())) || !folderView2 ||
+        FAILED(folderView2->GetSelectionState(static_cast<PCUITEMID_CHILD>(id.Get()), &state)) || !(state & SVSI_SELECT)) {
+      return false;
+    }
+  }
+  const void* ids[1] = {static_cast<PCUITEMID_CHILD>(id.Get())};
+  MarkSelected(cache, ids, 1, 65536);
+  return true;
+}
+
 // The selected items from the shell's list of selected IDs (IShellFolderView, which
 // lends the view's own IDs), else from the data object the shell hands a program that
 // takes the selection; and the focused item where the view's item order is used.
-void FindSelection(ViewCache& cache, IShellView* view, IFolderView* folderView) {
+void FindSelection(ViewCache& cache, const ShellTarget& target) {
   cache.selectedCount = 0;
   cache.firstSelected = viewread::kNoItem;
   for (std::uint32_t i = 0; i < cache.count; ++i) cache.items[i].state = 0;
-  bool found = false;
+  IShellView* view = target.shell.view.Get();
+  IFolderView* folderView = target.folderView.Get();
+  bool found = FindOneOrNoSelection(cache, target.shell.defView, folderView, target.functions);
   ComRef<IShellFolderView> folderViewOld;
-  if (SUCCEEDED(view->QueryInterface(kShellFolderViewId, folderViewOld.PutVoid())) && folderViewOld) {
+  if (!found && SUCCEEDED(view->QueryInterface(kShellFolderViewId, folderViewOld.PutVoid())) && folderViewOld) {
     PCITEMID_CHILD* ids = nullptr;
     UINT count = 0;
     if (SUCCEEDED(folderViewOld->GetSelectedObjects(&ids, &count))) {
@@ -426,13 +472,6 @@ std::uint32_t ShellFlags(IFolderView* folderView, const ViewCache& cache) {
   return flags;
 }
 
-// Everything the two requests need of the view, or a status to end with.
-struct ShellTarget {
-  ShellFunctions functions;
-  ShellViewRef shell;
-  ComRef<IFolderView> folderView;
-};
-
 bool Open(HWND window, ShellTarget& target, Status& failure) {
   target.functions = Functions();
   failure = Status::Refused;
@@ -487,7 +526,7 @@ void ServeShellRead(HWND window, const RequestFacts& facts, AnswerWriter& writer
       writer.Finish(Status::Failed);
       return;
     }
-    FindSelection(*cache, target.shell.view.Get(), target.folderView.Get());
+    FindSelection(*cache, target);
     cache->flags = ShellFlags(target.folderView.Get(), *cache);
     writer.SetShellFacts(cache->generation, cache->flags | (trusted ? viewread::kShellIdsTrusted : 0));
     writer.Begin(cache->count, cache->selectedCount, cache->firstSelected, 0, 0, 0);

@@ -282,6 +282,42 @@ std::vector<std::string> PaneNames(HWND pane) {
   return names;
 }
 
+// A step goes on from the selected item. Where one item is selected and another has the
+// focus, the cheap way to the selection (one selected and focused item) must not be taken.
+TEST_F(ShellViewTest, NextGoesOnFromTheSelectedItemWhenAnotherHasTheFocus) {
+  Folder folder(L"focus", kFiles);
+  ViewhostProcess host;
+  ASSERT_STARTED(StartHost(host, folder.Path()));
+  const std::vector<std::string> shown = PaneNames(host.List());
+  ASSERT_EQ(shown.size(), kFiles.size());
+  const std::vector<std::string> kaisya = {Utf8ToAnsi("会社.txt"), Utf8ToAnsi("会社概要.doc"),
+                                           Utf8ToAnsi("かいしゃ.txt"), Utf8ToAnsi("カイシャ.txt"),
+                                           Utf8ToAnsi("ｶｲｼｬ.txt")};
+  auto at = [&](const std::string& name) { return static_cast<int>(std::find(shown.begin(), shown.end(), name) - shown.begin()); };
+  auto nextCandidate = [&](int from) {
+    for (std::size_t k = 1; k <= shown.size(); ++k) {
+      const int i = static_cast<int>((from + k) % shown.size());
+      if (std::find(kaisya.begin(), kaisya.end(), shown[i]) != kaisya.end()) return i;
+    }
+    return -1;
+  };
+  const int selected = at(kaisya[0]);
+  const int focused = at("readme.md");
+  ASSERT_NE(nextCandidate(selected), nextCandidate(focused)) << "the two starting points must lead apart";
+
+  auto views = ShellReader();
+  for (bool twice : {false, true}) {
+    DeselectAll(host.List());
+    auto pane = OpenRemoteList(host.List());
+    ASSERT_TRUE(pane->OpenRecord());
+    pane->SetItemState(focused, kLvisFocused, kLvisFocused);
+    pane->SetItemState(selected, kLvisSelected, kLvisSelected);
+    const auto seen = RunSteps(*views, host, false, {{"next", kKaisya, +1}});
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].selected, std::vector<int>{nextCandidate(selected)}) << (twice ? "kept IDs: " : "") << Describe(seen[0]);
+  }
+}
+
 // Names are kept by the item, not by its place: after the view was sorted the other way
 // round no name is read through the shell again, and the step selects the first
 // candidate of the new order.
