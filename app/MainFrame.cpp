@@ -351,7 +351,19 @@ LRESULT MainFrame::OnTimer(UINT_PTR id) {
       KillTimer(hwnd(), ID_TIMER_DICT_RELEASE);
       break;
     case ID_TIMER_READ_ON:
-      if (!views_ || !views_->ContinueReadingOn()) KillTimer(hwnd(), ID_TIMER_READ_ON);
+      if (!views_ || !views_->ContinueReadingOn()) {
+        KillTimer(hwnd(), ID_TIMER_READ_ON);
+        ScheduleKeepWarm();
+      }
+      break;
+    case ID_TIMER_KEEP_WARM:
+      KillTimer(hwnd(), ID_TIMER_KEEP_WARM);
+      if (views_) views_->KeepWarm();
+      if (views_ && views_->ReadingOn()) {
+        SetTimer(hwnd(), ID_TIMER_READ_ON, BatchViewProvider::kReadOnTickMs, nullptr);
+      } else {
+        ScheduleKeepWarm();
+      }
       break;
     case ID_TIMER_TOOLTIP:   // hide the tip
     case ID_TIMER_ANIMATION:  // one frame of the bar
@@ -369,6 +381,17 @@ void MainFrame::DrainInput(std::uint32_t moment) {
   // at the next tick.
   if (views_ && views_->ReadingOn()) {
     SetTimer(hwnd(), ID_TIMER_READ_ON, BatchViewProvider::kReadOnTickMs, nullptr);
+  } else {
+    ScheduleKeepWarm();
+  }
+}
+
+void MainFrame::ScheduleKeepWarm() {
+  const DWORD delay = views_ ? views_->KeepWarmDelay() : 0;
+  if (delay != 0) {
+    SetTimer(hwnd(), ID_TIMER_KEEP_WARM, delay, nullptr);
+  } else {
+    KillTimer(hwnd(), ID_TIMER_KEEP_WARM);
   }
 }
 

@@ -38,6 +38,7 @@ constexpr UINT_PTR ID_TIMER_DICT_RELEASE = 0;
 constexpr UINT_PTR ID_TIMER_TOOLTIP = 1;
 constexpr UINT_PTR ID_TIMER_ANIMATION = 2;
 constexpr UINT_PTR ID_TIMER_READ_ON = 3;
+constexpr UINT_PTR ID_TIMER_KEEP_WARM = 4;
 
 // Posted by the input queue when work is waiting for the UI thread.
 constexpr UINT UM_DRAIN_INPUT = WM_APP + 1;
@@ -110,6 +111,8 @@ class MainFrame : public FrameWindow, public MessageFilter, public InputHost {
   // Runs the input work that is due; then a shell view's names that the step left
   // unread are read on in the background (BatchViewProvider::ReadingOn).
   void DrainInput(std::uint32_t moment);
+  // The next background read that keeps the IDs of the view last keyed in trusted.
+  void ScheduleKeepWarm();
   LRESULT OnTrayNotify(LPARAM lParam);
   LRESULT OnTaskbarCreated();
   LRESULT OnShowTrayIcon();

@@ -532,6 +532,10 @@ std::unique_ptr<ViewRead> BatchViewProvider::ReadAgain(HWND view, ReadKind kind,
 }
 
 void BatchViewProvider::Finished(HWND view, const ViewRead& read) {
+  if (read.Kind() == ReadKind::Shell && read.SummaryArrived()) {
+    lastKeyAt_ = GetTickCount();
+    NoteShellAnswer(view, read);
+  }
   counters_.lastAnswerBytes = read.Snapshot().answerBytes;
   counters_.shellNamesRead += read.Snapshot().namesRead;
   if (read.Snapshot().shellFlags & viewread::kShellIdsTrusted) ++counters_.idsTrusted;
@@ -552,6 +556,7 @@ bool BatchViewProvider::ContinueReadingOn() {
   // A view that was closed ends it at once. A complete answer teaches the view's answer
   // size, as a step's does.
   const ReadOutcome outcome = IsWindow(readingOnView_) ? readingOn_->Poll() : ReadOutcome::NoAnswer;
+  if (outcome == ReadOutcome::Read && readingOn_->SummaryArrived()) NoteShellAnswer(readingOnView_, *readingOn_);
   if (outcome == ReadOutcome::Read && readingOn_->Complete()) {
     RememberSize(readingOnView_, readingOn_->Snapshot().answerBytes);
   }
@@ -562,4 +567,47 @@ bool BatchViewProvider::ContinueReadingOn() {
     return false;
   }
   return true;
+}
+
+void BatchViewProvider::NoteShellAnswer(HWND view, const ViewRead& read) {
+  if (view != warmView_) {
+    warmView_ = view;
+    warmTrusted_ = false;
+    idsTakenAt_ = GetTickCount();  // not known for another view: a moment from now at the latest
+  }
+  if (read.Snapshot().shellFlags & viewread::kShellIdsTrusted) {
+    warmTrusted_ = true;
+  } else {
+    idsTakenAt_ = GetTickCount();
+  }
+}
+
+DWORD BatchViewProvider::KeepWarmDelay() const {
+  // A view whose IDs the library never trusted (a virtual folder, a folder just written
+  // to) would only be read again for nothing.
+  if (!warmView_ || !warmTrusted_) return 0;
+  const DWORD now = GetTickCount();
+  if (now - lastKeyAt_ >= kKeepWarmMs) return 0;
+  // Just after the library's moment is over (its clock is this one; the margin covers
+  // the timer's granularity), and never more often than twice a second.
+  constexpr DWORD kMarginMs = 50;
+  constexpr DWORD kSpacingMs = 500;
+  const LONG untilOver = static_cast<LONG>(idsTakenAt_ + kIdsTrustedMs + kMarginMs - now);
+  const LONG untilSpaced = static_cast<LONG>(lastWarmAt_ + kSpacingMs - now);
+  const LONG wait = std::max(untilOver, untilSpaced);
+  return wait > 0 ? static_cast<DWORD>(wait) : 1;
+}
+
+void BatchViewProvider::KeepWarm() {
+  if (readingOn_ || KeepWarmDelay() != 1 || !IsWindow(warmView_)) return;
+  DWORD processId = 0;
+  const DWORD threadId = GetWindowThreadProcessId(warmView_, &processId);
+  if (threadId == 0 || IsQuiet(threadId, processId) || !service_ || !service_->Prepare(warmView_)) return;
+  lastWarmAt_ = GetTickCount();
+  auto read = std::make_unique<ViewRead>(warmView_, ReadKind::Shell, RequestKey(), waits_);
+  if (read->Post(CapacityFor(warmView_)) != ReadOutcome::Read) return;
+  ++counters_.keptWarm;
+  readingOn_ = std::move(read);
+  readingOnView_ = warmView_;
+  readingOnSince_ = GetTickCount();
 }

@@ -87,6 +87,20 @@ class BatchViewProvider : public ViewProvider {
   // keeps more than half its time for its own work.
   static constexpr DWORD kReadOnTickMs = 30;
 
+  // The library trusts the IDs it took of a shell view's items for a moment (as long as
+  // kIdsTrustedMs, docs/tapline.md, "Trusting the kept IDs"); the first read after that
+  // takes every ID again, 10 ms at 10,000 items under Wine. So for a while after a key
+  // in a shell view whose IDs the library trusted, they are taken again in the
+  // background as that moment ends, and a word typed after a pause finds them trusted.
+  // Milliseconds until KeepWarm() is due; 0 when nothing is to be kept warm.
+  DWORD KeepWarmDelay() const;
+  // Asks the library to take the IDs again, as a read in the background (ReadingOn()).
+  // Does nothing while another background read goes on, or when nothing is due.
+  void KeepWarm();
+  static constexpr DWORD kIdsTrustedMs = 2000;
+  // How long after the last key a view is kept warm.
+  static constexpr DWORD kKeepWarmMs = 10000;
+
   // Windows of these classes are served through the shell view that holds them (the
   // shell view reader, ShellViews.h); those whose class is also among `listClasses` fall
   // back to the list path when no shell view is found. Both lists NUL-separated and
@@ -108,6 +122,8 @@ class BatchViewProvider : public ViewProvider {
   std::uint32_t CapacityFor(HWND view) const;
   std::unique_ptr<ViewRead> GiveUpBusy(bool& lost);
   void RememberSize(HWND view, std::size_t answerBytes);
+  // What a shell view's answer tells of the IDs the library keeps for it.
+  void NoteShellAnswer(HWND view, const ViewRead& read);
 
   std::unique_ptr<ViewReadService> service_;
   ProcessMemoryApi& api_;
@@ -121,4 +137,11 @@ class BatchViewProvider : public ViewProvider {
   std::unique_ptr<ViewRead> readingOn_;
   HWND readingOnView_ = nullptr;
   DWORD readingOnSince_ = 0;
+  // The shell view last keyed in, and when its IDs were last taken (this process's
+  // time of the answer, never earlier than the library's).
+  HWND warmView_ = nullptr;
+  bool warmTrusted_ = false;  // the library trusted its IDs at least once
+  DWORD lastKeyAt_ = 0;
+  DWORD idsTakenAt_ = 0;
+  DWORD lastWarmAt_ = 0;
 };

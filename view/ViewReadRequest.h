@@ -88,6 +88,7 @@ struct BatchCounters {
   unsigned readsOn = 0;       // shell views: background reads of the names a step left unread
   unsigned idsTrusted = 0;    // shell views: answers from the kept IDs, without taking every one anew
   unsigned busy = 0;          // reads refused for the view thread's share: the step gave up
+  unsigned keptWarm = 0;      // shell views: background reads that took the IDs again after a key
   std::size_t lastAnswerBytes = 0;
 };
 
@@ -130,6 +131,7 @@ class ViewRead {
 
   viewread::ReadKind Kind() const { return kind_; }
   bool Complete() const { return complete_; }
+  bool SummaryArrived() const { return summary_; }
   // Refused because reads have had their share of the view's thread for now: reading the
   // view item by item instead would take far more of that thread.
   bool Busy() const { return complete_ && status_ == viewread::Status::Busy; }

@@ -419,6 +419,31 @@ TEST_F(ShellViewTest, TheKeysOfAWordUseTheKeptIdsUntilTheFolderChanges) {
   EXPECT_EQ(views->Counters().idsTrusted, 1u) << "every ID was taken anew after the folder was written";
 }
 
+// After the keys of a word, the IDs are taken again in the background as the library's
+// trust in them ends (the program's timers, run here by hand): a key after a pause longer
+// than that trust is still served from the kept IDs.
+TEST_F(ShellViewTest, AKeyAfterAPauseFindsTheIdsKeptWarm) {
+  Folder folder(L"warm", NumberedFiles(L"memo_%02d.txt", 60));
+  ViewhostProcess host;
+  ASSERT_STARTED(StartHost(host, folder.Path()));
+  auto views = ShellReader();
+  RunSteps(*views, host, false, {{"first key", kNothing, 0}, {"next key", kNothing, 0}});
+  ASSERT_EQ(views->Counters().idsTrusted, 1u) << "the second key used the IDs the first one took";
+  EXPECT_GT(views->KeepWarmDelay(), 1000u) << "not due before the trust ends";
+
+  const DWORD pause = BatchViewProvider::kIdsTrustedMs + 500;
+  for (const DWORD start = GetTickCount(); GetTickCount() - start < pause; Sleep(10)) {
+    if (views->ReadingOn()) {
+      views->ContinueReadingOn();
+    } else if (views->KeepWarmDelay() == 1) {
+      views->KeepWarm();
+    }
+  }
+  EXPECT_EQ(views->Counters().keptWarm, 1u) << "once in the pause";
+  RunSteps(*views, host, false, {{"key after the pause", kNothing, 0}});
+  EXPECT_EQ(views->Counters().idsTrusted, 2u) << "the key after the pause used the IDs taken in the background";
+}
+
 TEST_F(ShellViewTest, AHungViewEndsTheStepWithinTheBoundAndServesAgainAfterwards) {
   Folder folder(L"hang", kFiles);
   ViewhostProcess host;
