@@ -21,6 +21,39 @@ HWND FindDescendant(HWND parent, const wchar_t* className) {
   return nullptr;
 }
 
+// An interface pointer this code holds a reference on, released when it goes.
+template <typename T>
+class Held {
+ public:
+  Held() = default;
+  ~Held() {
+    if (p_) p_->Release();
+  }
+  Held(const Held&) = delete;
+  Held& operator=(const Held&) = delete;
+  void** Put() { return reinterpret_cast<void**>(&p_); }
+  T* operator->() const { return p_; }
+  explicit operator bool() const { return p_ != nullptr; }
+
+ private:
+  T* p_ = nullptr;
+};
+
+// Memory the shell handed over.
+template <typename T>
+class TaskMemory {
+ public:
+  TaskMemory() = default;
+  ~TaskMemory() { CoTaskMemFree(p_); }
+  TaskMemory(const TaskMemory&) = delete;
+  TaskMemory& operator=(const TaskMemory&) = delete;
+  T** Put() { return &p_; }
+  T* Get() const { return p_; }
+
+ private:
+  T* p_ = nullptr;
+};
+
 bool Browse(const std::wstring& folder) {
   if (!g_browser) return false;
   PIDLIST_ABSOLUTE id = nullptr;
@@ -93,26 +126,22 @@ bool ClickFirstColumn(HWND main) {
 
 bool RenameItem(HWND main, int index) {
   if (!g_browser) return false;
-  IFolderView* view = nullptr;
-  if (FAILED(g_browser->GetCurrentView(IID_IFolderView, reinterpret_cast<void**>(&view))) || !view) return false;
-  bool renamed = false;
-  IShellFolder* folder = nullptr;
-  PITEMID_CHILD item = nullptr;
-  if (SUCCEEDED(view->GetFolder(IID_IShellFolder, reinterpret_cast<void**>(&folder))) && folder &&
-      SUCCEEDED(view->Item(index, &item)) && item) {
-    STRRET name = {};
-    wchar_t* text = nullptr;
-    if (SUCCEEDED(folder->GetDisplayNameOf(item, SHGDN_INFOLDER | SHGDN_FORPARSING, &name)) &&
-        SUCCEEDED(StrRetToStrW(&name, item, &text)) && text) {
-      const std::wstring newName = std::wstring(L"改名-") + text;
-      CoTaskMemFree(text);
-      renamed = SUCCEEDED(folder->SetNameOf(main, item, newName.c_str(), SHGDN_INFOLDER | SHGDN_FORPARSING, nullptr));
-    }
-    CoTaskMemFree(item);
+  Held<IFolderView> view;
+  Held<IShellFolder> folder;
+  TaskMemory<ITEMID_CHILD> item;
+  if (FAILED(g_browser->GetCurrentView(IID_IFolderView, view.Put())) || !view ||
+      FAILED(view->GetFolder(IID_IShellFolder, folder.Put())) || !folder || FAILED(view->Item(index, item.Put())) ||
+      !item.Get()) {
+    return false;
   }
-  if (folder) folder->Release();
-  view->Release();
-  return renamed;
+  STRRET name = {};
+  TaskMemory<wchar_t> text;
+  if (FAILED(folder->GetDisplayNameOf(item.Get(), SHGDN_INFOLDER | SHGDN_FORPARSING, &name)) ||
+      FAILED(StrRetToStrW(&name, item.Get(), text.Put())) || !text.Get()) {
+    return false;
+  }
+  const std::wstring newName = std::wstring(L"改名-") + text.Get();
+  return SUCCEEDED(folder->SetNameOf(main, item.Get(), newName.c_str(), SHGDN_INFOLDER | SHGDN_FORPARSING, nullptr));
 }
 
 void StopShellView() {
