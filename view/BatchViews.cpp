@@ -543,12 +543,16 @@ void BatchViewProvider::Finished(HWND view, const ViewRead& read) {
   if (read.Kind() != ReadKind::Shell || read.Complete() || !(read.Snapshot().shellFlags & viewread::kShellNamesPending)) {
     return;
   }
-  auto on = std::make_unique<ViewRead>(view, ReadKind::Shell, RequestKey(), waits_);
-  if (on->Post(CapacityFor(view)) != ReadOutcome::Read) return;
-  ++counters_.readsOn;
-  readingOn_ = std::move(on);
+  if (ReadInBackground(view)) ++counters_.readsOn;
+}
+
+bool BatchViewProvider::ReadInBackground(HWND view) {
+  auto read = std::make_unique<ViewRead>(view, ReadKind::Shell, RequestKey(), waits_);
+  if (read->Post(CapacityFor(view)) != ReadOutcome::Read) return false;
+  readingOn_ = std::move(read);
   readingOnView_ = view;
   readingOnSince_ = GetTickCount();
+  return true;
 }
 
 bool BatchViewProvider::ContinueReadingOn() {
@@ -604,10 +608,5 @@ void BatchViewProvider::KeepWarm() {
   const DWORD threadId = GetWindowThreadProcessId(warmView_, &processId);
   if (threadId == 0 || IsQuiet(threadId, processId) || !service_ || !service_->Prepare(warmView_)) return;
   lastWarmAt_ = GetTickCount();
-  auto read = std::make_unique<ViewRead>(warmView_, ReadKind::Shell, RequestKey(), waits_);
-  if (read->Post(CapacityFor(warmView_)) != ReadOutcome::Read) return;
-  ++counters_.keptWarm;
-  readingOn_ = std::move(read);
-  readingOnView_ = warmView_;
-  readingOnSince_ = GetTickCount();
+  if (ReadInBackground(warmView_)) ++counters_.keptWarm;
 }

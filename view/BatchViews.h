@@ -122,6 +122,8 @@ class BatchViewProvider : public ViewProvider {
   std::uint32_t CapacityFor(HWND view) const;
   std::unique_ptr<ViewRead> GiveUpBusy(bool& lost);
   void RememberSize(HWND view, std::size_t answerBytes);
+  // Posts a read of a shell view that ContinueReadingOn() drives; false when not posted.
+  bool ReadInBackground(HWND view);
   // What a shell view's answer tells of the IDs the library keeps for it.
   void NoteShellAnswer(HWND view, const ViewRead& read);
 
