@@ -6,6 +6,21 @@ set -euo pipefail
 need_root() { if [ "$(id -u)" -ne 0 ]; then echo "sudo"; fi; }
 SUDO=$(need_root)
 
+# A mirror that is being synced serves index files that do not match its Release file for
+# a while; apt-get update then fails although the packages are fine. Try again a few
+# times, then go on with the indexes that did download: the install says plainly if a
+# package really cannot be had.
+apt_update() {
+  local attempt
+  for attempt in 1 2 3; do
+    if $SUDO apt-get update -qq; then return 0; fi
+    [ "$attempt" -lt 3 ] || break
+    echo "setup: apt-get update failed (attempt $attempt), trying again in $((attempt * 20)) s" >&2
+    sleep $((attempt * 20))
+  done
+  echo "setup: apt-get update kept failing; going on with the indexes that downloaded" >&2
+}
+
 packages=(
   build-essential cmake ninja-build pkg-config dpkg-dev git zip unzip python3
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64
@@ -28,8 +43,16 @@ if [ ${#missing[@]} -gt 0 ]; then
     $SUDO dpkg --add-architecture i386
   fi
   export DEBIAN_FRONTEND=noninteractive
-  $SUDO apt-get update -qq
-  $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  apt_update
+  if ! $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null; then
+    # With an index of the security suite missing for one architecture, the two
+    # architectures' candidates of a library differ, and the 32-bit Wine cannot be had
+    # next to the installed 64-bit libraries. The release's own versions exist for both.
+    codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
+    [ -n "$codename" ] || exit 1
+    echo "setup: the install failed; trying again with $codename's own versions first" >&2
+    $SUDO apt-get install -y -qq --no-install-recommends -t "$codename" "${missing[@]}" >/dev/null
+  fi
 fi
 
 # deb-src entries, so that the build can fetch C/Migemo's source package for the Windows
@@ -48,7 +71,7 @@ if ! python3 "$apt_sources" has-src; then
     exit 1
   fi
   printf '%s\n' "$stanzas" | $SUDO tee /etc/apt/sources.list.d/kanasift-src.sources >/dev/null
-  $SUDO apt-get update -qq
+  apt_update
 fi
 
 # mingw must use the posix thread model (std::thread, std::mutex).
