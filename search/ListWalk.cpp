@@ -1,5 +1,7 @@
 #include "search/ViewWalk.h"
 
+#include <vector>
+
 namespace {
 constexpr std::uint32_t kSelectedFocused = kLvisSelected | kLvisFocused;
 }
@@ -60,22 +62,47 @@ WalkResult WalkListView(ListView& view, ListNameReader& names, CandidateTest& te
   int found = -1;
   std::string name;
   std::string matched;
-  for (int k = 0; k < count; ++k) {
-    int index = order.At(k);
-    name.clear();
-    bool read = names.ReadName(index, name);
-    if (lost()) return result;
-    if (!read || !test.IsCandidate(name, wantMatchedText ? &matched : nullptr)) continue;
-    if (found >= 0) {
-      // Select-all: every candidate but the last is only selected; the focus and the
-      // scrolling go to the last one, after the walk.
-      view.SetItemState(found, kLvisSelected, kLvisSelected);
-      if (lost()) return result;
+  std::vector<int> selected;  // select-all: the candidates before `found`
+  // False when the view was lost.
+  auto walk = [&] {
+    for (int k = 0; k < count; ++k) {
+      int index = order.At(k);
+      name.clear();
+      bool read = names.ReadName(index, name);
+      if (lost()) return false;
+      if (!read || !test.IsCandidate(name, wantMatchedText ? &matched : nullptr)) continue;
+      if (!view.ConfirmName(index, name)) {
+        // The names the view kept are out of date, and from now on it gives its own: the
+        // walk begins again, without what select-all selected so far.
+        if (lost()) return false;
+        for (int earlier : selected) {
+          view.SetItemState(earlier, 0, kLvisSelected);
+          if (lost()) return false;
+        }
+        selected.clear();
+        found = -1;
+        result.anyMatch = false;
+        k = -1;
+        continue;
+      }
+      if (found >= 0) {
+        // Select-all: every candidate but the last is only selected; the focus and the
+        // scrolling go to the last one, after the walk.
+        view.SetItemState(found, kLvisSelected, kLvisSelected);
+        if (lost()) return false;
+        selected.push_back(found);
+      }
+      found = index;
+      result.anyMatch = true;
+      if (wantMatchedText) result.matchedText = matched;
+      if (!request.selectAll) break;
     }
-    found = index;
-    result.anyMatch = true;
-    if (wantMatchedText) result.matchedText = matched;
-    if (!request.selectAll) break;
+    return true;
+  };
+  if (!walk()) return result;
+  if (found < 0 && count > 0 && !view.ConfirmNone()) {
+    // No candidate among names the view kept: its own names must say so too.
+    if (lost() || !walk()) return result;
   }
 
   int show = found >= 0 ? found : firstSelected;  // nothing matched: the earlier item again

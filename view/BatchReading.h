@@ -78,6 +78,18 @@ class Reading {
   // Counts the answers this object has had: a new one starts again from the first record.
   unsigned Generation() const { return generation_; }
 
+  // The step matched names kept from an earlier answer (BatchViewProvider::KeptNames).
+  void UsedKeptNames() { usedKeptNames_ = true; }
+  // Drops this answer: the next Use() asks the view again.
+  void Restart() {
+    if (read_) read_->Stop();
+    read_.reset();
+    asked_ = false;
+    stopped_ = false;
+    usedKeptNames_ = false;
+    ++generation_;
+  }
+
   // Nothing more is needed: the view's thread may stop reading.
   void Stop() {
     stopped_ = true;
@@ -88,7 +100,7 @@ class Reading {
   void End() {
     if (!read_) return;
     read_->Stop();
-    provider_.Finished(view_, *read_);
+    provider_.Finished(view_, *read_, usedKeptNames_);
   }
 
   HWND view_;
@@ -99,6 +111,7 @@ class Reading {
   bool asked_ = false;
   bool lost_ = false;
   bool stopped_ = false;
+  bool usedKeptNames_ = false;
 };
 
 }  // namespace batchread

@@ -113,8 +113,24 @@ class BatchList final : public ListView {
 
   bool ItemText(int index, std::string& text) override {
     Source source = reading_.Use();
-    if (source == Source::Snapshot && index >= 0 && reading_.Have(static_cast<std::size_t>(index) + 1)) {
-      return reading_.Items().Text(static_cast<std::size_t>(index), text);
+    if (source == Source::Snapshot && index >= 0) {
+      const auto at = static_cast<std::size_t>(index);
+      if (const ViewSnapshot* kept = Kept()) {
+        if (at < reading_.Items().items.size()) {
+          // The answer has it already: the view's own name, and a check of the kept one.
+          const bool has = reading_.Items().Text(at, text);
+          std::string keptText;
+          if (kept->Text(at, keptText) != has || keptText != text) DropKept();
+          return has;
+        }
+        if (kept->Text(at, text)) {
+          if (!usedKept_) ++provider_.MutableCounters().keptNames;
+          usedKept_ = true;
+          reading_.UsedKeptNames();
+          return true;
+        }
+      }
+      if (reading_.Have(at + 1)) return reading_.Items().Text(at, text);
     }
     text.clear();
     if (reading_.Use() == Source::Lost) return false;
@@ -154,9 +170,64 @@ class BatchList final : public ListView {
     return Remote().LabelRect(index, rect);
   }
 
+  bool ConfirmName(int index, const std::string& name) override {
+    if (usedKept_ && !kept_) {
+      // The walk went by kept names that turned out to be out of date: again, by the
+      // view's own.
+      usedKept_ = false;
+      return false;
+    }
+    if (!kept_ || index < 0) return true;
+    const auto at = static_cast<std::size_t>(index);
+    std::string live;
+    bool has = false;
+    bool stopped = false;
+    if (reading_.Use() == Source::Snapshot && at < reading_.Items().items.size()) {
+      has = reading_.Items().Text(at, live);
+    } else {
+      // One message, once the view's thread has stopped reading (within 64 names).
+      reading_.Stop();
+      stopped = true;
+      if (Lost()) return true;
+      ++provider_.MutableCounters().keptChecks;
+      has = remote_->ItemText(index, live);
+      if (Lost()) return true;
+    }
+    if (has && live == name) return true;
+    DropKept();
+    usedKept_ = false;
+    if (stopped) reading_.Restart();
+    return false;
+  }
+
+  bool ConfirmNone() override {
+    if (!usedKept_) return true;
+    // Nothing among the kept names: the answer, still coming, must say so too.
+    usedKept_ = false;
+    kept_ = nullptr;
+    return false;
+  }
+
   bool Lost() const override { return reading_.IsLost() || changeLost_ || remote_->Lost(); }
 
  private:
+  // The names kept from an earlier answer for this view, when they may stand in for
+  // names this answer has not brought yet.
+  const ViewSnapshot* Kept() {
+    if (!keptChecked_ && reading_.Use() == Source::Snapshot) {
+      keptChecked_ = true;
+      kept_ = provider_.KeptNames(view_, reading_.Items().itemCount);
+    }
+    return kept_;
+  }
+
+  void DropKept() {
+    if (!kept_) return;
+    kept_ = nullptr;
+    ++provider_.MutableCounters().keptStale;
+    provider_.DropKeptNames();
+  }
+
   // States are taken from the answer until this view changes one.
   Source StateSource() {
     Source source = reading_.Use();
@@ -205,9 +276,14 @@ class BatchList final : public ListView {
     if (deselect.deselect) request[walkStart].flags |= viewread::kSelectDeselectOthers;
     pending_.deselect = false;
     changedRectIndex_ = -1;
+    // (A step that found its kept names out of date asked anew; without an answer now,
+    // the changes go as messages.)
     ViewRead change(view_, ReadKind::ListChange, provider_.RequestKey(), provider_.Waits());
-    switch (ResultOf(change.Change(static_cast<std::uint32_t>(reading_.Items().itemCount), 0, 0, request),
-                     provider_.MutableCounters())) {
+    const ReadOutcome outcome =
+        reading_.Use() == Source::Snapshot
+            ? change.Change(static_cast<std::uint32_t>(reading_.Items().itemCount), 0, 0, request)
+            : ReadOutcome::Refused;
+    switch (ResultOf(outcome, provider_.MutableCounters())) {
       case ChangeResult::Done:
         ++provider_.MutableCounters().listChanges;
         for (const auto& operation : changes) {
@@ -278,6 +354,9 @@ class BatchList final : public ListView {
   std::unique_ptr<ListView> remote_;
   BatchViewProvider& provider_;
   Reading reading_;
+  const ViewSnapshot* kept_ = nullptr;  // the provider's, while it lets this step use them
+  bool keptChecked_ = false;
+  bool usedKept_ = false;
   bool statesChanged_ = false;
   PendingDeselect pending_;
   std::vector<viewread::ChangeOperation> changes_;
@@ -457,7 +536,11 @@ void BatchViewProvider::RememberSize(HWND view, std::size_t answerBytes) {
 }
 
 std::unique_ptr<ViewRead> BatchViewProvider::StartRead(HWND view, ReadKind kind, bool& lost) {
-  // The view's thread is wanted for this read now.
+  // The view's thread is wanted for this read now. A list read in the background may
+  // have ended since it was last asked.
+  if (readingOn_ && readingOn_->Kind() == ReadKind::List && readingOn_->Poll() == ReadOutcome::Read) {
+    KeepListNames(readingOnView_, *readingOn_);
+  }
   readingOn_.reset();
   ++counters_.snapshots;
   lost = false;
@@ -531,7 +614,8 @@ std::unique_ptr<ViewRead> BatchViewProvider::ReadAgain(HWND view, ReadKind kind,
   return nullptr;
 }
 
-void BatchViewProvider::Finished(HWND view, const ViewRead& read) {
+void BatchViewProvider::Finished(HWND view, const ViewRead& read, bool usedKeptNames) {
+  if (read.Kind() == ReadKind::List) NoteListAnswer(view, read, usedKeptNames);
   if (read.Kind() == ReadKind::Shell && read.SummaryArrived()) {
     lastKeyAt_ = GetTickCount();
     NoteShellAnswer(view, read);
@@ -543,11 +627,38 @@ void BatchViewProvider::Finished(HWND view, const ViewRead& read) {
   if (read.Kind() != ReadKind::Shell || read.Complete() || !(read.Snapshot().shellFlags & viewread::kShellNamesPending)) {
     return;
   }
-  if (ReadInBackground(view)) ++counters_.readsOn;
+  if (ReadInBackground(view, ReadKind::Shell)) ++counters_.readsOn;
 }
 
-bool BatchViewProvider::ReadInBackground(HWND view) {
-  auto read = std::make_unique<ViewRead>(view, ReadKind::Shell, RequestKey(), waits_);
+const ViewSnapshot* BatchViewProvider::KeptNames(HWND view, int itemCount) const {
+  if (!keptNames_ || keptNames_->view != view || keptNames_->names.itemCount != itemCount) return nullptr;
+  return GetTickCount() - keptNames_->at < namesTrustedMs_ ? &keptNames_->names : nullptr;
+}
+
+bool BatchViewProvider::KeepListNames(HWND view, const ViewRead& read) {
+  const ViewSnapshot& answer = read.Snapshot();
+  if (!keepListNames_ || !read.Complete() || answer.itemCount <= 0 || answer.items.size() != static_cast<std::size_t>(answer.itemCount)) {
+    return false;
+  }
+  auto kept = std::make_unique<Kept>();
+  kept->view = view;
+  kept->at = GetTickCount();
+  kept->names = answer;
+  keptNames_ = std::move(kept);
+  ++counters_.namesKept;
+  return true;
+}
+
+void BatchViewProvider::NoteListAnswer(HWND view, const ViewRead& read, bool usedKeptNames) {
+  if (!keepListNames_ || KeepListNames(view, read) || !read.SummaryArrived() || read.Snapshot().itemCount <= 0) return;
+  // Read whole while the view's thread is free: the next keys match kept names. While
+  // keys keep coming, at most every half of the time they are trusted.
+  if (usedKeptNames && keptNames_ && GetTickCount() - keptNames_->at < namesTrustedMs_ / 2) return;
+  ReadInBackground(view, ReadKind::List);
+}
+
+bool BatchViewProvider::ReadInBackground(HWND view, ReadKind kind) {
+  auto read = std::make_unique<ViewRead>(view, kind, RequestKey(), waits_);
   if (read->Post(CapacityFor(view)) != ReadOutcome::Read) return false;
   readingOn_ = std::move(read);
   readingOnView_ = view;
@@ -563,6 +674,7 @@ bool BatchViewProvider::ContinueReadingOn() {
   if (outcome == ReadOutcome::Read && readingOn_->SummaryArrived()) NoteShellAnswer(readingOnView_, *readingOn_);
   if (outcome == ReadOutcome::Read && readingOn_->Complete()) {
     RememberSize(readingOnView_, readingOn_->Snapshot().answerBytes);
+    if (readingOn_->Kind() == ReadKind::List) KeepListNames(readingOnView_, *readingOn_);
   }
   // Given up after a request's whole time: the view's thread may be busy with its own
   // work, and the next step reads on from where this one stopped.
@@ -608,5 +720,5 @@ void BatchViewProvider::KeepWarm() {
   const DWORD threadId = GetWindowThreadProcessId(warmView_, &processId);
   if (threadId == 0 || IsQuiet(threadId, processId) || !service_ || !service_->Prepare(warmView_)) return;
   lastWarmAt_ = GetTickCount();
-  if (ReadInBackground(warmView_)) ++counters_.keptWarm;
+  if (ReadInBackground(warmView_, ReadKind::Shell)) ++counters_.keptWarm;
 }

@@ -66,8 +66,9 @@ class BatchViewProvider : public ViewProvider {
   std::unique_ptr<ViewRead> ReadAgain(HWND view, viewread::ReadKind kind, std::uint32_t needed, bool& lost);
   // A read that is over: a complete answer's size is remembered for the next one. A
   // shell view's answer that ended before names the library had still to read goes on
-  // in the background (below).
-  void Finished(HWND view, const ViewRead& read);
+  // in the background (below), and so does a list's that ended before its last name
+  // (KeptNames). `usedKeptNames`: the step matched kept names.
+  void Finished(HWND view, const ViewRead& read, bool usedKeptNames = false);
 
   // Reading a shell view's names through the shell is slow (100 us to 2 ms a name under
   // Wine), and a step reads only as far as its candidate. So after a step that left
@@ -101,6 +102,23 @@ class BatchViewProvider : public ViewProvider {
   // How long after the last key a view is kept warm.
   static constexpr DWORD kKeepWarmMs = 10000;
 
+  // The names of the list view read whole last (names do not change while a user types):
+  // a step in the same view with the same item count, within kNamesTrustedMs of that
+  // read, matches these instead of waiting for the view's thread to read every name
+  // again. The walk checks its candidate against the view itself (ListView::ConfirmName),
+  // and a step that finds nothing in them walks the view's own names; a name of the
+  // step's own answer that differs drops them. Null when there are none for the view.
+  const ViewSnapshot* KeptNames(HWND view, int itemCount) const;
+  void DropKeptNames() { keptNames_.reset(); }
+  // On by default, trusted for kNamesTrustedMs; off, every step reads every name it
+  // tests (benchmarks compare both).
+  void SetKeepListNames(bool keep, DWORD trustedMs = kNamesTrustedMs) {
+    keepListNames_ = keep;
+    namesTrustedMs_ = trustedMs;
+    if (!keep) keptNames_.reset();
+  }
+  static constexpr DWORD kNamesTrustedMs = 2000;
+
   // Windows of these classes are served through the shell view that holds them (the
   // shell view reader, ShellViews.h); those whose class is also among `listClasses` fall
   // back to the list path when no shell view is found. Both lists NUL-separated and
@@ -122,8 +140,13 @@ class BatchViewProvider : public ViewProvider {
   std::uint32_t CapacityFor(HWND view) const;
   std::unique_ptr<ViewRead> GiveUpBusy(bool& lost);
   void RememberSize(HWND view, std::size_t answerBytes);
-  // Posts a read of a shell view that ContinueReadingOn() drives; false when not posted.
-  bool ReadInBackground(HWND view);
+  // Posts a read that ContinueReadingOn() drives; false when not posted.
+  bool ReadInBackground(HWND view, viewread::ReadKind kind);
+  // A list answer: kept when it holds every name; a step that did not read them all, or
+  // that used kept names half their time old, has them read again in the background.
+  void NoteListAnswer(HWND view, const ViewRead& read, bool usedKeptNames);
+  // Keeps a list answer that holds every name; false when it does not.
+  bool KeepListNames(HWND view, const ViewRead& read);
   // What a shell view's answer tells of the IDs the library keeps for it.
   void NoteShellAnswer(HWND view, const ViewRead& read);
 
@@ -136,6 +159,14 @@ class BatchViewProvider : public ViewProvider {
   std::vector<QuietThread> quiet_;
   std::string shellClasses_;
   std::string listClasses_;
+  struct Kept {
+    HWND view = nullptr;
+    DWORD at = 0;
+    ViewSnapshot names;
+  };
+  std::unique_ptr<Kept> keptNames_;
+  bool keepListNames_ = true;
+  DWORD namesTrustedMs_ = kNamesTrustedMs;
   std::unique_ptr<ViewRead> readingOn_;
   HWND readingOnView_ = nullptr;
   DWORD readingOnSince_ = 0;

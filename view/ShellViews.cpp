@@ -166,6 +166,11 @@ class ShellList final : public ListView {
     return true;
   }
 
+  bool ConfirmName(int index, const std::string& name) override {
+    return mode_ != Mode::Fallback || fallback_->ConfirmName(index, name);
+  }
+  bool ConfirmNone() override { return mode_ != Mode::Fallback || fallback_->ConfirmNone(); }
+
   bool Lost() const override {
     if (mode_ == Mode::Fallback) return fallback_->Lost();
     return mode_ == Mode::Lost || lost_ || reading_.IsLost();

@@ -55,6 +55,14 @@ class ListView {
   // The label rectangle in the view's client coordinates.
   virtual bool LabelRect(int index, ItemRect& rect) = 0;
 
+  // A view that answered ItemText from names it kept from an earlier operation says
+  // here whether the item still has the name a walk found it a candidate by (false: the
+  // kept names are dropped, and from now on every name is the view's own), and whether
+  // a walk that found no candidate may trust that (false: the same). A view that reads
+  // every name anew agrees at once.
+  virtual bool ConfirmName(int /*index*/, const std::string& /*name*/) { return true; }
+  virtual bool ConfirmNone() { return true; }
+
   // The view stopped answering or went away during this operation: callers give up.
   virtual bool Lost() const = 0;
 };

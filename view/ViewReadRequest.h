@@ -89,6 +89,10 @@ struct BatchCounters {
   unsigned idsTrusted = 0;    // shell views: answers from the kept IDs, without taking every one anew
   unsigned busy = 0;          // reads refused for the view thread's share: the step gave up
   unsigned keptWarm = 0;      // shell views: background reads that took the IDs again after a key
+  unsigned keptNames = 0;     // lists: steps that matched names kept from an earlier answer
+  unsigned keptStale = 0;     // ... and found them out of date: the step read the view's own
+  unsigned keptChecks = 0;    // ... candidates checked with one message to the view
+  unsigned namesKept = 0;     // lists: whole answers kept (of a step or read in the background)
   std::size_t lastAnswerBytes = 0;
 };
 

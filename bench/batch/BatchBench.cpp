@@ -51,6 +51,8 @@ class CountingList : public ListView {
   bool SetItemState(int i, std::uint32_t s, std::uint32_t m) override { return ++calls_[4], inner_->SetItemState(i, s, m); }
   bool LabelRect(int i, ItemRect& r) override { return ++calls_[6], inner_->LabelRect(i, r); }
   bool Lost() const override { return inner_->Lost(); }
+  bool ConfirmName(int i, const std::string& n) override { return inner_->ConfirmName(i, n); }
+  bool ConfirmNone() override { return inner_->ConfirmNone(); }
 
  private:
   std::unique_ptr<ListView> inner_;

@@ -92,10 +92,29 @@ class FakeList : public ListView {
     return opened_;
   }
   bool ItemText(int index, std::string& text) override {
-    if (!opened_ || !m_.CountMessage() || !Valid(index)) return false;
+    if (!opened_ || !Valid(index)) return false;
+    if (index < static_cast<int>(m_.keptNames.size())) {  // no message for a kept name
+      text = m_.keptNames[static_cast<std::size_t>(index)];
+      usedKept_ = true;
+      return true;
+    }
+    if (!m_.CountMessage()) return false;
     m_.textReads.push_back(index);
     text = m_.items[index].name.substr(0, 259);
     return true;
+  }
+  bool ConfirmName(int index, const std::string& name) override {
+    if (m_.keptNames.empty() || !Valid(index) || m_.items[index].name.substr(0, 259) == name) return true;
+    ++m_.keptRejected;
+    m_.keptNames.clear();
+    return false;
+  }
+  bool ConfirmNone() override {
+    if (!usedKept_) return true;
+    usedKept_ = false;
+    ++m_.keptRejected;
+    m_.keptNames.clear();
+    return false;
   }
   bool SetItemState(int index, std::uint32_t state, std::uint32_t mask) override {
     if (!opened_ || !m_.CountMessage()) return false;
@@ -125,6 +144,7 @@ class FakeList : public ListView {
   }
   FakeListModel& m_;
   bool opened_ = false;
+  bool usedKept_ = false;
 };
 
 class FakeTree : public TreeView {

@@ -24,6 +24,11 @@ class FakeListModel {
   std::uint32_t extendedStyle = 0;
   bool recordFails = false;     // OpenRecord reports "not ready"
   int loseAfterMessages = -1;   // the view vanishes after this many messages (-1: never)
+  // Names kept from an earlier read: given instead of the items' own, until the view
+  // finds one out of date when the walk confirms a candidate, or a walk that used them
+  // found nothing (then every name is read).
+  std::vector<std::string> keptNames;
+  int keptRejected = 0;
 
   // What happened, for the tests.
   std::vector<int> textReads;   // indices whose text was read, in order

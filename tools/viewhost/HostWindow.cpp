@@ -24,6 +24,20 @@ LRESULT CALLBACK PaneProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
   return DefWindowProcW(window, message, wParam, lParam);
 }
 
+bool RenameListItem(HWND window, int index) {
+  HWND pane = FindWindowExW(window, nullptr, kListPaneClass, nullptr);
+  HWND list = pane ? FindWindowExW(pane, nullptr, L"SysListView32", nullptr) : nullptr;
+  if (!list || index < 0 || index >= static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0))) return false;
+  char text[260] = "renamed-";
+  LVITEMA item = {};
+  item.iSubItem = 0;
+  item.pszText = text + 8;
+  item.cchTextMax = static_cast<int>(sizeof(text)) - 8;
+  SendMessageA(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item));
+  item.pszText = text;
+  return SendMessageA(list, LVM_SETITEMTEXTA, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item)) != 0;
+}
+
 LRESULT CALLBACK MainProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case kHangMessage:
@@ -35,6 +49,8 @@ LRESULT CALLBACK MainProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
       return ClickFirstColumn(window) ? 1 : 0;
     case kRenameMessage:
       return RenameItem(window, static_cast<int>(wParam)) ? 1 : 0;
+    case kRenameListItemMessage:
+      return RenameListItem(window, static_cast<int>(wParam)) ? 1 : 0;
     case WM_SIZE: {
       ResizeShellView(window);
       int width = LOWORD(lParam);

@@ -17,6 +17,8 @@
 // Posted (or sent) to the main window: its thread sleeps wParam milliseconds, so the
 // views stop answering for that long.
 constexpr UINT kHangMessage = WM_APP + 1;
+// Sent to the main window: the list's item wParam gets "renamed-" before its name; 1 when done.
+constexpr UINT kRenameListItemMessage = WM_APP + 5;
 
 struct HostWindows {
   HWND main = nullptr;

@@ -25,7 +25,8 @@ const wchar_t kUsage[] =
     L"  --handles FILE       write pid and window handles to FILE once the views are filled\n"
     L"                       (without it they go to standard output)\n"
     L"FILE may be a Unix path (/tmp/h.txt), read as Z:\\tmp\\h.txt.\n"
-    L"Posting message 0x8001 (WM_APP+1) to the main window makes it sleep wParam milliseconds.\n";
+    L"Posting message 0x8001 (WM_APP+1) to the main window makes it sleep wParam milliseconds.\n"
+    L"Sending message 0x8005 (WM_APP+5) to it puts \"renamed-\" before the name of list item wParam.\n";
 
 namespace {
 

@@ -184,6 +184,42 @@ TEST_F(BatchWalkTest, ALargeListEndsTheSameWithEitherReader) {
   EXPECT_EQ(batchViews.Counters().perItemNames, 0u);
 }
 
+TEST_F(BatchWalkTest, KeptNamesServeTheNextStepAndAStaleOneIsNeverSelected) {
+  // The names of an input that matched nothing are kept; the next step walks the list
+  // from its end by them, far ahead of the view's thread reading it from the start.
+  // Then the candidate is renamed in the view, and a step that begins at it must go on
+  // to the next candidate by the view's own names, as the per-item reader does.
+  const std::vector<std::string> args = {"--count", "3000", "--seed", "7"};
+  const std::vector<Step> before = {{"no match", kNothing, 0}, {"previous kaisya", kKaisya, -1}};
+  const std::vector<Step> after = {{"from the renamed one", kKaisya, -1, false, true}};
+  ViewhostProcess perItemHost;
+  ASSERT_STARTED(StartHost(perItemHost, args, false));
+  ViewhostProcess batchHost;
+  ASSERT_STARTED(StartHost(batchHost, args, true));
+  RemoteViewProvider perItemViews;
+  BatchViewProvider batchViews(std::make_unique<CountingViewReads>());
+  batchViews.SetKeepListNames(true, 60000);  // a slow machine's steps are still one word's
+
+  auto perItem = RunSteps(perItemViews, perItemHost, false, before);
+  auto batch = RunSteps(batchViews, batchHost, false, before);
+  ExpectSame(perItem, batch);
+  ASSERT_EQ(batch[1].selected.size(), 1u);
+  EXPECT_GT(batch[1].selected[0], 300) << "a candidate far from the start";
+  EXPECT_EQ(batchViews.Counters().namesKept, 1u);
+  EXPECT_EQ(batchViews.Counters().keptNames, 1u);
+
+  const WPARAM renamed = static_cast<WPARAM>(batch[1].selected[0]);
+  ASSERT_EQ(SendMessageW(perItemHost.Main(), WM_APP + 5, renamed, 0), 1);
+  ASSERT_EQ(SendMessageW(batchHost.Main(), WM_APP + 5, renamed, 0), 1);
+  perItem = RunSteps(perItemViews, perItemHost, false, after);
+  batch = RunSteps(batchViews, batchHost, false, after);
+  ExpectSame(perItem, batch);
+  ASSERT_EQ(batch[0].selected.size(), 1u);
+  EXPECT_NE(batch[0].selected[0], static_cast<int>(renamed));
+  EXPECT_EQ(batchViews.Counters().keptStale, 1u);
+  EXPECT_EQ(batchViews.Counters().perItemNames, 0u);
+}
+
 TEST_F(BatchWalkTest, AProcessWithoutTheLibraryIsReadItemByItemWithoutARequest) {
   ViewhostProcess perItemHost;
   ASSERT_STARTED(StartHost(perItemHost, NamesAndTree(), false));
@@ -270,6 +306,7 @@ TEST_F(BatchWalkTest, AnAnswerLargerThanTheFirstMappingIsAskedForAgain) {
   ASSERT_STARTED(StartHost(host, {"--list", names}, true));
   DeleteFileA(Utf8ToAnsi(names).c_str());  // viewhost has read it
   BatchViewProvider views(std::make_unique<CountingViewReads>());
+  views.SetKeepListNames(false);  // both steps read every name
   const StepInput last{"zzx", "zzx"};
   auto observed = RunSteps(views, host, false, {{"the last item", last, 0}, {"again", last, 0}});
   ASSERT_EQ(observed.size(), 2u);

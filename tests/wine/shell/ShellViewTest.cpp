@@ -158,6 +158,8 @@ class InterruptedList : public ListView {
   }
   bool LabelRect(int i, ItemRect& r) override { return inner_->LabelRect(i, r); }
   bool Lost() const override { return inner_->Lost(); }
+  bool ConfirmName(int i, const std::string& n) override { return inner_->ConfirmName(i, n); }
+  bool ConfirmNone() override { return inner_->ConfirmNone(); }
 
  private:
   std::unique_ptr<ListView> inner_;
