@@ -3,8 +3,11 @@
 // behind the seam the input engine uses.
 #pragma once
 
+#include <memory>
+
 #include "input/SearchService.h"
 #include "search/CandidateSearch.h"
+#include "search/ExpansionWarmer.h"
 #include "search/PatternBuilder.h"
 #include "search/RecentExpansions.h"
 
@@ -16,6 +19,12 @@ class CoreSearchService : public SearchService {
 
   void BuildPattern(InputState& state, const SearchOptions& options) override {
     builder_.BuildPattern(state, options);
+    // With one-letter expansion, the other letters' answers are fetched in the
+    // background after the first key's own, once in the program's life.
+    if (!warmer_ && options.kanafyLength >= 0 && options.kanafyLength <= 1) {
+      warmer_ = std::make_unique<ExpansionWarmer>(expansions_, ExpansionWarmer::OneLetterInputs());
+      warmer_->Start();
+    }
   }
   void SetRegexInput(const std::string& regex, InputState& state,
                      const SearchOptions& options) override {
@@ -32,4 +41,5 @@ class CoreSearchService : public SearchService {
   RecentExpansions expansions_;  // before the builder that uses it
   PatternBuilder builder_;
   CandidateSearch search_;
+  std::unique_ptr<ExpansionWarmer> warmer_;  // last: stopped before what it asks goes
 };

@@ -1,5 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <mutex>
+#include <thread>
+
+#include "search/ExpansionWarmer.h"
 #include "search/RecentExpansions.h"
 #include "tests/search/SearchTestSupport.h"
 
@@ -36,6 +41,56 @@ TEST(RecentExpansions, KeepsRecentAnswersWithinTheirBoundsButNeverAFailure) {
   kept.Query("c", nullptr);
   EXPECT_EQ(dictionary.queries.back(), "c");
   EXPECT_EQ(dictionary.queries.size(), 10u);
+}
+
+// A dictionary that takes a moment per query and may be asked from several threads.
+class SlowDictionary : public Dictionary {
+ public:
+  std::optional<std::string> Query(const std::string& query, const char*) override {
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    std::lock_guard<std::mutex> hold(lock_);
+    ++asked_;
+    return "(" + query + "|" + query + query + ")";
+  }
+  std::size_t Asked() {
+    std::lock_guard<std::mutex> hold(lock_);
+    return asked_;
+  }
+
+ private:
+  std::mutex lock_;
+  std::size_t asked_ = 0;
+};
+
+TEST(RecentExpansions, OneLetterAnswersAreFetchedInTheBackgroundWhileKeysAreAsked) {
+  SlowDictionary dictionary;
+  RecentExpansions kept(dictionary);
+  const std::vector<std::string> letters = ExpansionWarmer::OneLetterInputs();
+  ASSERT_EQ(letters.size(), 26u);
+  {
+    ExpansionWarmer warmer(kept, letters);
+    ASSERT_TRUE(warmer.Start());
+    for (const char* typed : {"k", "ka", "kai", "s", "z"}) {
+      EXPECT_EQ(kept.Query(typed, nullptr), "(" + std::string(typed) + "|" + typed + typed + ")");
+    }
+    while (warmer.IsRunning()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  const std::size_t asked = dictionary.Asked();
+  for (const auto& letter : letters) EXPECT_EQ(kept.Query(letter, nullptr), "(" + letter + "|" + letter + letter + ")");
+  EXPECT_EQ(dictionary.Asked(), asked) << "every letter's answer is kept";
+
+  // Going away stops the run after the query under way.
+  SlowDictionary other;
+  RecentExpansions otherKept(other);
+  {
+    ExpansionWarmer warmer(otherKept, letters);
+    ASSERT_TRUE(warmer.Start());
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  const std::size_t stoppedAt = other.Asked();
+  EXPECT_LT(stoppedAt, letters.size());
+  std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  EXPECT_EQ(other.Asked(), stoppedAt) << "nothing asked after the warmer went";
 }
 
 }  // namespace

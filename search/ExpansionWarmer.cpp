@@ -1,0 +1,20 @@
+#include "search/ExpansionWarmer.h"
+
+#include "platform/Sync.h"
+
+ExpansionWarmer::~ExpansionWarmer() { Stop(platform::kInfinite); }
+
+std::vector<std::string> ExpansionWarmer::OneLetterInputs() {
+  std::vector<std::string> inputs;
+  for (char c : std::string("kstnhmyagrdbiuoezwpjfcvlqx")) inputs.emplace_back(1, c);
+  return inputs;
+}
+
+std::uint32_t ExpansionWarmer::Run() {
+  for (const auto& query : queries_) {
+    if (stopEvent.Wait(0)) break;
+    dictionary_.Query(query, nullptr);
+  }
+  Finish();
+  return 0;
+}
