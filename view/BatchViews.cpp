@@ -637,7 +637,8 @@ const ViewSnapshot* BatchViewProvider::KeptNames(HWND view, int itemCount) const
 
 bool BatchViewProvider::KeepListNames(HWND view, const ViewRead& read) {
   const ViewSnapshot& answer = read.Snapshot();
-  if (!keepListNames_ || !read.Complete() || answer.itemCount <= 0 || answer.items.size() != static_cast<std::size_t>(answer.itemCount)) {
+  if (!keepListNames_ || !read.Complete() || answer.itemCount <= 0 ||
+      answer.items.size() != static_cast<std::size_t>(answer.itemCount)) {
     return false;
   }
   auto kept = std::make_unique<Kept>();
@@ -671,7 +672,9 @@ bool BatchViewProvider::ContinueReadingOn() {
   // A view that was closed ends it at once. A complete answer teaches the view's answer
   // size, as a step's does.
   const ReadOutcome outcome = IsWindow(readingOnView_) ? readingOn_->Poll() : ReadOutcome::NoAnswer;
-  if (outcome == ReadOutcome::Read && readingOn_->SummaryArrived()) NoteShellAnswer(readingOnView_, *readingOn_);
+  if (outcome == ReadOutcome::Read && readingOn_->Kind() == ReadKind::Shell && readingOn_->SummaryArrived()) {
+    NoteShellAnswer(readingOnView_, *readingOn_);
+  }
   if (outcome == ReadOutcome::Read && readingOn_->Complete()) {
     RememberSize(readingOnView_, readingOn_->Snapshot().answerBytes);
     if (readingOn_->Kind() == ReadKind::List) KeepListNames(readingOnView_, *readingOn_);

@@ -76,7 +76,9 @@ class BatchViewProvider : public ViewProvider {
   // what it keeps for the view, and the keystrokes to come find them there instead of
   // reading them while the user waits. The view's thread reads in pieces of a few
   // milliseconds and takes its other messages between them; the next read of any view
-  // stops the background one first. True while such a read goes on.
+  // stops the background one first. A list read whole in the background (KeptNames)
+  // is not paused: the library reads it in one piece, as a step's. True while such a
+  // read goes on.
   bool ReadingOn() const { return readingOn_ != nullptr; }
   // Takes what the background read has published and asks it to go on after a pause;
   // the caller calls this every kReadOnTickMs while ReadingOn(). False when the read is
