@@ -614,8 +614,7 @@ std::unique_ptr<ViewRead> BatchViewProvider::ReadAgain(HWND view, ReadKind kind,
   return nullptr;
 }
 
-void BatchViewProvider::Finished(HWND view, const ViewRead& read, bool usedKeptNames) {
-  if (read.Kind() == ReadKind::List) NoteListAnswer(view, read, usedKeptNames);
+void BatchViewProvider::Finished(HWND view, ViewRead& read, bool usedKeptNames) {
   if (read.Kind() == ReadKind::Shell && read.SummaryArrived()) {
     lastKeyAt_ = GetTickCount();
     NoteShellAnswer(view, read);
@@ -624,6 +623,10 @@ void BatchViewProvider::Finished(HWND view, const ViewRead& read, bool usedKeptN
   counters_.shellNamesRead += read.Snapshot().namesRead;
   if (read.Snapshot().shellFlags & viewread::kShellIdsTrusted) ++counters_.idsTrusted;
   if (read.Complete()) RememberSize(view, read.Snapshot().answerBytes);
+  if (read.Kind() == ReadKind::List) {
+    NoteListAnswer(view, read, usedKeptNames);  // last: it may take the answer's names
+    return;
+  }
   if (read.Kind() != ReadKind::Shell || read.Complete() || !(read.Snapshot().shellFlags & viewread::kShellNamesPending)) {
     return;
   }
@@ -635,8 +638,8 @@ const ViewSnapshot* BatchViewProvider::KeptNames(HWND view, int itemCount) const
   return GetTickCount() - keptNames_->at < namesTrustedMs_ ? &keptNames_->names : nullptr;
 }
 
-bool BatchViewProvider::KeepListNames(HWND view, const ViewRead& read) {
-  const ViewSnapshot& answer = read.Snapshot();
+bool BatchViewProvider::KeepListNames(HWND view, ViewRead& read) {
+  ViewSnapshot& answer = read.Snapshot();
   if (!keepListNames_ || !read.Complete() || answer.itemCount <= 0 ||
       answer.items.size() != static_cast<std::size_t>(answer.itemCount)) {
     return false;
@@ -644,13 +647,13 @@ bool BatchViewProvider::KeepListNames(HWND view, const ViewRead& read) {
   auto kept = std::make_unique<Kept>();
   kept->view = view;
   kept->at = GetTickCount();
-  kept->names = answer;
+  kept->names = std::move(answer);  // the read is over: its answer is not used again
   keptNames_ = std::move(kept);
   ++counters_.namesKept;
   return true;
 }
 
-void BatchViewProvider::NoteListAnswer(HWND view, const ViewRead& read, bool usedKeptNames) {
+void BatchViewProvider::NoteListAnswer(HWND view, ViewRead& read, bool usedKeptNames) {
   if (!keepListNames_ || KeepListNames(view, read) || !read.SummaryArrived() || read.Snapshot().itemCount <= 0) return;
   // Read whole while the view's thread is free: the next keys match kept names. While
   // keys keep coming, at most every half of the time they are trusted.

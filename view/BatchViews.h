@@ -68,7 +68,7 @@ class BatchViewProvider : public ViewProvider {
   // shell view's answer that ended before names the library had still to read goes on
   // in the background (below), and so does a list's that ended before its last name
   // (KeptNames). `usedKeptNames`: the step matched kept names.
-  void Finished(HWND view, const ViewRead& read, bool usedKeptNames = false);
+  void Finished(HWND view, ViewRead& read, bool usedKeptNames = false);
 
   // Reading a shell view's names through the shell is slow (100 us to 2 ms a name under
   // Wine), and a step reads only as far as its candidate. So after a step that left
@@ -146,9 +146,10 @@ class BatchViewProvider : public ViewProvider {
   bool ReadInBackground(HWND view, viewread::ReadKind kind);
   // A list answer: kept when it holds every name; a step that did not read them all, or
   // that used kept names half their time old, has them read again in the background.
-  void NoteListAnswer(HWND view, const ViewRead& read, bool usedKeptNames);
-  // Keeps a list answer that holds every name; false when it does not.
-  bool KeepListNames(HWND view, const ViewRead& read);
+  void NoteListAnswer(HWND view, ViewRead& read, bool usedKeptNames);
+  // Keeps (takes) a list answer that holds every name; false when it does not. The
+  // read must not be used afterwards.
+  bool KeepListNames(HWND view, ViewRead& read);
   // What a shell view's answer tells of the IDs the library keeps for it.
   void NoteShellAnswer(HWND view, const ViewRead& read);
 
