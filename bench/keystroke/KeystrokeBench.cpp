@@ -11,13 +11,14 @@
 //           one-letter expansion, every letter's answer fetched in the background after
 //           the first key), the matcher for Migemo's answers, the list's names kept
 //           between keystrokes.
-// Keys come 90 ms apart (a quick typist), and a read in the background goes on between
-// them as the program's timer lets it.
+// Keys come 90 ms apart (a quick typist; --apart), and a read in the background goes on
+// between them as the program's timer lets it.
 // Printed: p50, p95 and worst of the typed keystrokes, the worst of Ctrl+N and of the
 // input that matches nothing, and whether both paths selected the same items. Also the
 // dictionary's memory and the time to the first expansion after start.
 //
 //   scripts/wine-env.sh run <build-dir> <build-dir>/bench/keystroke/bench_keystroke.exe [sizes...]
+//       [--words N] [--apart MS]
 #include <windows.h>
 #include <commctrl.h>
 
@@ -44,6 +45,9 @@ namespace {
 using bench::NowMs;
 using bench::Silent;
 using bench::WorkingSetMiB;
+
+// How far apart the keys come (--apart MS; 0: back to back).
+double g_keyApartMs = 90;
 
 double Percentile(std::vector<double> values, double p) {
   if (values.empty()) return 0;
@@ -160,17 +164,16 @@ class Typist {
     Pause(start);
   }
 
-  // A quick typist's next key comes kKeyApartMs after the last; meanwhile the program's
+  // A quick typist's next key comes g_keyApartMs after the last; meanwhile the program's
   // timer lets a read in the background go on, as the main window's does.
   void Pause(double since) {
     for (;;) {
-      const double left = kKeyApartMs - (NowMs() - since);
+      const double left = g_keyApartMs - (NowMs() - since);
       if (left <= 0) return;
       Sleep(static_cast<DWORD>(std::min<double>(left, BatchViewProvider::kReadOnTickMs)) + 1);
       if (views_.ReadingOn()) views_.ContinueReadingOn();
     }
   }
-  static constexpr double kKeyApartMs = 90;
 
   BatchViewProvider& views_;
   Silent silent_;
@@ -321,14 +324,16 @@ int main(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     if (std::string(argv[i]) == "--words" && i + 1 < argc) {
       words = std::atoi(argv[++i]);
+    } else if (std::string(argv[i]) == "--apart" && i + 1 < argc) {
+      g_keyApartMs = std::atof(argv[++i]);
     } else {
       sizes.push_back(std::atoi(argv[i]));
     }
   }
   if (sizes.empty()) sizes = {1000, 10000, 100000};
 
-  std::printf("Keystroke to selection over a typing corpus (batch reader, viewhost), %d-bit\n",
-              static_cast<int>(sizeof(void*) * 8));
+  std::printf("Keystroke to selection over a typing corpus (batch reader, viewhost), %d-bit, keys %.0f ms apart\n",
+              static_cast<int>(sizeof(void*) * 8), g_keyApartMs);
   bench::HookAndDictionary setup(KANASIFT_BENCH_DICT);
   if (!setup.Start()) return 1;
   MigemoLoadThread& dictionary = setup.dictionary();
