@@ -20,8 +20,10 @@ class CoreSearchService : public SearchService {
   void BuildPattern(InputState& state, const SearchOptions& options) override {
     builder_.BuildPattern(state, options);
     // With one-letter expansion, the other letters' answers are fetched in the
-    // background after the first key's own, once in the program's life.
-    if (!warmer_ && options.kanafyLength >= 0 && options.kanafyLength <= 1) {
+    // background, in the pauses after the first key's own, once in the program's life.
+    if (warmer_) {
+      warmer_->NoteKey();
+    } else if (options.kanafyLength <= 1) {
       warmer_ = std::make_unique<ExpansionWarmer>(expansions_, ExpansionWarmer::OneLetterInputs());
       warmer_->Start();
     }

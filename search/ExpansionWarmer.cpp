@@ -1,5 +1,6 @@
 #include "search/ExpansionWarmer.h"
 
+#include "platform/Platform.h"
 #include "platform/Sync.h"
 
 ExpansionWarmer::~ExpansionWarmer() { Stop(platform::kInfinite); }
@@ -10,8 +11,15 @@ std::vector<std::string> ExpansionWarmer::OneLetterInputs() {
   return inputs;
 }
 
+void ExpansionWarmer::NoteKey() { lastKeyAt_.store(platform::TickCount()); }
+
 std::uint32_t ExpansionWarmer::Run() {
   for (const auto& query : queries_) {
+    for (;;) {
+      const std::uint32_t since = platform::TickCount() - lastKeyAt_.load();
+      if (since >= kQuietMs) break;
+      if (stopEvent.Wait(kQuietMs - since)) break;
+    }
     if (stopEvent.Wait(0)) break;
     dictionary_.Query(query, nullptr);
   }

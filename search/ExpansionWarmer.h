@@ -5,9 +5,13 @@
 // a keystroke.
 //
 // The queries go through the same Dictionary the pattern builder asks (its own lock
-// guards each one), one after another; Stop() ends the run after the query under way.
+// guards each one), one after another, each only once no key has come for kQuietMs:
+// a key's own query would otherwise wait for the warmer's under the dictionary's lock.
+// Stop() ends the run after the query under way.
 #pragma once
 
+#include <atomic>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -17,11 +21,17 @@
 class ExpansionWarmer : public KThreadBase {
  public:
   ExpansionWarmer(Dictionary& dictionary, std::vector<std::string> queries)
-      : dictionary_(dictionary), queries_(std::move(queries)) {}
+      : dictionary_(dictionary), queries_(std::move(queries)) {
+    NoteKey();
+  }
   ~ExpansionWarmer() override;
 
   // The one-letter inputs, the letters words most often begin with first.
   static std::vector<std::string> OneLetterInputs();
+
+  // A key came (any thread): the next query waits for a pause.
+  void NoteKey();
+  static constexpr std::uint32_t kQuietMs = 300;
 
  protected:
   std::uint32_t Run() override;
@@ -29,4 +39,5 @@ class ExpansionWarmer : public KThreadBase {
  private:
   Dictionary& dictionary_;
   const std::vector<std::string> queries_;
+  std::atomic<std::uint32_t> lastKeyAt_;
 };

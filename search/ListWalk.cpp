@@ -101,7 +101,6 @@ WalkResult WalkListView(ListView& view, ListNameReader& names, CandidateTest& te
   };
   if (!walk()) return result;
   if (found < 0 && count > 0 && !view.ConfirmNone()) {
-    // No candidate among names the view kept: its own names must say so too.
     if (lost() || !walk()) return result;
   }
 

@@ -59,7 +59,13 @@ bool PatternBuilder::CompilePattern(const std::string& text, const InputState& s
     if (fromMigemo) {
       auto made = std::make_shared<const MigemoMatcher>(std::wstring_view(wide).substr(anywhere ? 2 : 0));
       if (made->known()) matcher = std::move(made);
-      if (compiled_.size() >= kCompiledKept) compiled_.erase(compiled_.begin());
+      if (compiled_.size() >= kCompiledKept) {
+        // A short input's answer is long and dear to compile (a few milliseconds for one
+        // letter, against tens of microseconds for a word): the oldest cheap one goes.
+        auto cheap = std::find_if(compiled_.begin(), compiled_.end(),
+                                  [](const Compiled& entry) { return entry.source.size() < kDearSourceBytes; });
+        compiled_.erase(cheap != compiled_.end() ? cheap : compiled_.begin());
+      }
       compiled_.push_back({source, compiled, matcher});
     }
     pattern_.Replace(std::move(compiled), std::move(matcher), anywhere);

@@ -61,7 +61,9 @@ class PatternBuilder {
     Pattern regex;
     std::shared_ptr<const MigemoMatcher> matcher;
   };
-  static constexpr std::size_t kCompiledKept = 8;
+  // The one-letter inputs' patterns (all 26 of them) and the last few others.
+  static constexpr std::size_t kCompiledKept = 32;
+  static constexpr std::size_t kDearSourceBytes = 1024;
 
   void ReportMigemoFailure(ViewHandle owner);
   // Drops the pattern when it was built for another input than the state's.

@@ -201,10 +201,8 @@ class BatchList final : public ListView {
   }
 
   bool ConfirmNone() override {
-    if (!usedKept_) return true;
-    // Nothing among the kept names: the answer, still coming, must say so too.
+    if (!usedKept_ || kept_) return true;  // kept names still trusted are trusted for this too
     usedKept_ = false;
-    kept_ = nullptr;
     return false;
   }
 

@@ -57,9 +57,9 @@ class ListView {
 
   // A view that answered ItemText from names it kept from an earlier operation says
   // here whether the item still has the name a walk found it a candidate by (false: the
-  // kept names are dropped, and from now on every name is the view's own), and whether
-  // a walk that found no candidate may trust that (false: the same). A view that reads
-  // every name anew agrees at once.
+  // kept names are dropped, and from now on every name is the view's own). A view that
+  // reads every name anew agrees at once. A walk that found no candidate asks whether
+  // the names it went by were found out of date meanwhile (false: it walks again).
   virtual bool ConfirmName(int /*index*/, const std::string& /*name*/) { return true; }
   virtual bool ConfirmNone() { return true; }
 

@@ -270,7 +270,9 @@ void Measure(int size, MigemoLoadThread& dictionary, int words, int todayWords) 
     Typist nows(views, host.List(), options,
                 [&](InputState& s, const SearchOptions& o) {
                   now.BuildPattern(s, o);
-                  if (!warmer && o.kanafyLength >= 0 && o.kanafyLength <= 1) {
+                  if (warmer) {
+                    warmer->NoteKey();
+                  } else if (o.kanafyLength <= 1) {
                     warmer = std::make_unique<ExpansionWarmer>(expansions, ExpansionWarmer::OneLetterInputs());
                     warmer->Start();
                   }

@@ -86,6 +86,21 @@ TEST_F(PatternTableTest, KanafyLengthZeroOrNegativeExpandsEveryInput) {
   EXPECT_EQ(dictionary.queries, (std::vector<std::string>{"K", "Ka", ""}));
 }
 
+TEST_F(PatternTableTest, TheDearPatternsOfShortInputsOutliveManyCheapOnes) {
+  options.kanafyLength = 1;
+  dictionary.answer = "(" + std::string(2000, 'k') + ")";  // as long as a one-letter answer
+  builder.BuildPattern(Input("k"), options);
+  const SearchPattern first = builder.pattern();  // holds its matcher: no other can take its place
+  ASSERT_NE(first.matcher(), nullptr);
+  for (int i = 0; i < 100; ++i) {
+    dictionary.answer = "w" + std::to_string(i);
+    builder.BuildPattern(Input("word" + std::to_string(i)), options);
+  }
+  dictionary.answer = "(" + std::string(2000, 'k') + ")";
+  builder.BuildPattern(Input("k"), options);
+  EXPECT_EQ(builder.pattern().matcher(), first.matcher()) << "kept compiled, not compiled again";
+}
+
 TEST_F(PatternTableTest, NoAnswerFromMigemoKeepsThePattern) {
   builder.BuildPattern(Input("Abc"), options);
   dictionary.answer = std::string();

@@ -70,9 +70,16 @@ TEST(RecentExpansions, OneLetterAnswersAreFetchedInTheBackgroundWhileKeysAreAske
   {
     ExpansionWarmer warmer(kept, letters);
     ASSERT_TRUE(warmer.Start());
+    // While keys keep coming, only their own queries reach the dictionary.
     for (const char* typed : {"k", "ka", "kai", "s", "z"}) {
+      warmer.NoteKey();
       EXPECT_EQ(kept.Query(typed, nullptr), "(" + std::string(typed) + "|" + typed + typed + ")");
+      for (int i = 0; i < 8; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        warmer.NoteKey();
+      }
     }
+    EXPECT_EQ(dictionary.Asked(), 5u) << "the warmer waits for a pause in the keys";
     while (warmer.IsRunning()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
   const std::size_t asked = dictionary.Asked();

@@ -95,7 +95,6 @@ class FakeList : public ListView {
     if (!opened_ || !Valid(index)) return false;
     if (index < static_cast<int>(m_.keptNames.size())) {  // no message for a kept name
       text = m_.keptNames[static_cast<std::size_t>(index)];
-      usedKept_ = true;
       return true;
     }
     if (!m_.CountMessage()) return false;
@@ -105,13 +104,6 @@ class FakeList : public ListView {
   }
   bool ConfirmName(int index, const std::string& name) override {
     if (m_.keptNames.empty() || !Valid(index) || m_.items[index].name.substr(0, 259) == name) return true;
-    ++m_.keptRejected;
-    m_.keptNames.clear();
-    return false;
-  }
-  bool ConfirmNone() override {
-    if (!usedKept_) return true;
-    usedKept_ = false;
     ++m_.keptRejected;
     m_.keptNames.clear();
     return false;
@@ -144,7 +136,6 @@ class FakeList : public ListView {
   }
   FakeListModel& m_;
   bool opened_ = false;
-  bool usedKept_ = false;
 };
 
 class FakeTree : public TreeView {

@@ -25,8 +25,7 @@ class FakeListModel {
   bool recordFails = false;     // OpenRecord reports "not ready"
   int loseAfterMessages = -1;   // the view vanishes after this many messages (-1: never)
   // Names kept from an earlier read: given instead of the items' own, until the view
-  // finds one out of date when the walk confirms a candidate, or a walk that used them
-  // found nothing (then every name is read).
+  // finds one out of date when the walk confirms a candidate (then every name is read).
   std::vector<std::string> keptNames;
   int keptRejected = 0;
 
