@@ -21,12 +21,7 @@ class CoreSearchService : public SearchService {
     builder_.BuildPattern(state, options);
     // With one-letter expansion, the other letters' answers are fetched in the
     // background, in the pauses after the first key's own, once in the program's life.
-    if (warmer_) {
-      warmer_->NoteKey();
-    } else if (options.kanafyLength <= 1) {
-      warmer_ = std::make_unique<ExpansionWarmer>(expansions_, ExpansionWarmer::OneLetterInputs());
-      warmer_->Start();
-    }
+    ExpansionWarmer::AfterKey(warmer_, expansions_, options.kanafyLength);
   }
   void SetRegexInput(const std::string& regex, InputState& state,
                      const SearchOptions& options) override {

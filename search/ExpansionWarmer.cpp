@@ -11,6 +11,15 @@ std::vector<std::string> ExpansionWarmer::OneLetterInputs() {
   return inputs;
 }
 
+void ExpansionWarmer::AfterKey(std::unique_ptr<ExpansionWarmer>& warmer, Dictionary& dictionary, int kanafyLength) {
+  if (warmer) {
+    warmer->NoteKey();
+  } else if (kanafyLength <= 1) {
+    warmer = std::make_unique<ExpansionWarmer>(dictionary, OneLetterInputs());
+    warmer->Start();
+  }
+}
+
 void ExpansionWarmer::NoteKey() { lastKeyAt_.store(platform::TickCount()); }
 
 std::uint32_t ExpansionWarmer::Run() {

@@ -12,6 +12,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,9 @@ class ExpansionWarmer : public KThreadBase {
 
   // A key came (any thread): the next query waits for a pause.
   void NoteKey();
+  // After a key's pattern is built: notes the key, or, with one-letter expansion
+  // (kanafyLength 1 or less), starts the one-letter inputs' warmer, once.
+  static void AfterKey(std::unique_ptr<ExpansionWarmer>& warmer, Dictionary& dictionary, int kanafyLength);
   static constexpr std::uint32_t kQuietMs = 300;
 
  protected:

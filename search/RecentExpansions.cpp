@@ -22,8 +22,16 @@ std::optional<std::string> RecentExpansions::Query(const std::string& query, con
   std::lock_guard<std::mutex> hold(lock_);
   if (std::find_if(entries_.begin(), entries_.end(), same) != entries_.end()) return answer;
   while (!entries_.empty() && (entries_.size() >= maxEntries_ || bytes_ + answer->size() > maxBytes_)) {
-    bytes_ -= entries_.front().answer.size();
-    entries_.erase(entries_.begin());
+    auto leaving = entries_.begin();
+    if (entries_.size() >= maxEntries_) {
+      // A place is wanted: the oldest cheap answer (a word's) gives up its place before
+      // the long ones of the shortest inputs, which cost tens of milliseconds to ask for.
+      auto cheap = std::find_if(entries_.begin(), entries_.end(),
+                                [](const Entry& entry) { return entry.answer.size() < kDearAnswerBytes; });
+      if (cheap != entries_.end()) leaving = cheap;
+    }
+    bytes_ -= leaving->answer.size();
+    entries_.erase(leaving);
   }
   if (maxEntries_ == 0) return answer;
   entries_.push_back({query, defaultEscapes, escapes, *answer});

@@ -1,6 +1,6 @@
 // Migemo's recent answers, kept: a user types the same first letters again and again,
 // and the shortest inputs are the dearest to expand (tens of milliseconds for one
-// letter). A Dictionary in front of the real one; an answer is the same for the same
+// letter), so their long answers are the last to go. A Dictionary in front of the real one; an answer is the same for the same
 // query as long as the dictionary file is, so the kept ones never go stale.
 #pragma once
 
@@ -22,6 +22,10 @@ class RecentExpansions : public Dictionary {
   std::optional<std::string> Query(const std::string& query, const char* escapeChars) override;
 
   std::size_t keptBytes() const;
+
+  // Answers this long or longer (those of one- and two-letter inputs) are kept before
+  // shorter ones when the number of entries is the bound.
+  static constexpr std::size_t kDearAnswerBytes = 1024;
 
  private:
   struct Entry {

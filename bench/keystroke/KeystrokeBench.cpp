@@ -11,14 +11,15 @@
 //           one-letter expansion, every letter's answer fetched in the background after
 //           the first key), the matcher for Migemo's answers, the list's names kept
 //           between keystrokes.
-// Keys come 90 ms apart (a quick typist; --apart), and a read in the background goes on
-// between them as the program's timer lets it.
+// Keys come 90 ms apart (a quick typist; --apart), a word is followed by a pause of
+// 400 ms (the user looks at what was found; --pause), and a read in the background goes
+// on between them as the program's timer lets it.
 // Printed: p50, p95 and worst of the typed keystrokes, the worst of Ctrl+N and of the
 // input that matches nothing, and whether both paths selected the same items. Also the
 // dictionary's memory and the time to the first expansion after start.
 //
 //   scripts/wine-env.sh run <build-dir> <build-dir>/bench/keystroke/bench_keystroke.exe [sizes...]
-//       [--words N] [--apart MS]
+//       [--words N] [--apart MS] [--pause MS]
 #include <windows.h>
 #include <commctrl.h>
 
@@ -46,8 +47,10 @@ using bench::NowMs;
 using bench::Silent;
 using bench::WorkingSetMiB;
 
-// How far apart the keys come (--apart MS; 0: back to back).
+// How far apart the keys come (--apart MS; 0: back to back), and how long the user
+// pauses after a word and its Ctrl+N (--pause MS).
 double g_keyApartMs = 90;
+double g_wordPauseMs = 400;
 
 double Percentile(std::vector<double> values, double p) {
   if (values.empty()) return 0;
@@ -148,6 +151,7 @@ class Typist {
       Step(0, matchesNothing ? figures.none : figures.typed);
     }
     if (!matchesNothing && state_.isMatching) Step(+1, figures.next);
+    Pause(NowMs(), g_wordPauseMs);  // the user looks at what was found
   }
 
   Figures figures;
@@ -161,14 +165,14 @@ class Typist {
     StepOutcome outcome = search_.SearchAndSelect(state_, options_, pattern_(), step, rect, false, &matched, false);
     into.push_back(NowMs() - start);
     figures.results.push_back(std::to_string(static_cast<int>(outcome)) + ":" + matched);
-    Pause(start);
+    Pause(start, g_keyApartMs);
   }
 
   // A quick typist's next key comes g_keyApartMs after the last; meanwhile the program's
   // timer lets a read in the background go on, as the main window's does.
-  void Pause(double since) {
+  void Pause(double since, double ms) {
     for (;;) {
-      const double left = g_keyApartMs - (NowMs() - since);
+      const double left = ms - (NowMs() - since);
       if (left <= 0) return;
       Sleep(static_cast<DWORD>(std::min<double>(left, BatchViewProvider::kReadOnTickMs)) + 1);
       if (views_.ReadingOn()) views_.ContinueReadingOn();
@@ -270,12 +274,7 @@ void Measure(int size, MigemoLoadThread& dictionary, int words, int todayWords) 
     Typist nows(views, host.List(), options,
                 [&](InputState& s, const SearchOptions& o) {
                   now.BuildPattern(s, o);
-                  if (warmer) {
-                    warmer->NoteKey();
-                  } else if (o.kanafyLength <= 1) {
-                    warmer = std::make_unique<ExpansionWarmer>(expansions, ExpansionWarmer::OneLetterInputs());
-                    warmer->Start();
-                  }
+                  ExpansionWarmer::AfterKey(warmer, expansions, o.kanafyLength);
                 },
                 [&]() -> SearchPattern& { return now.pattern(); });
     for (int w = 0; w < words; ++w) {
@@ -328,14 +327,16 @@ int main(int argc, char** argv) {
       words = std::atoi(argv[++i]);
     } else if (std::string(argv[i]) == "--apart" && i + 1 < argc) {
       g_keyApartMs = std::atof(argv[++i]);
+    } else if (std::string(argv[i]) == "--pause" && i + 1 < argc) {
+      g_wordPauseMs = std::atof(argv[++i]);
     } else {
       sizes.push_back(std::atoi(argv[i]));
     }
   }
   if (sizes.empty()) sizes = {1000, 10000, 100000};
 
-  std::printf("Keystroke to selection over a typing corpus (batch reader, viewhost), %d-bit, keys %.0f ms apart\n",
-              static_cast<int>(sizeof(void*) * 8), g_keyApartMs);
+  std::printf("Keystroke to selection over a typing corpus (batch reader, viewhost), %d-bit, keys %.0f ms apart,"
+              " %.0f ms after a word\n", static_cast<int>(sizeof(void*) * 8), g_keyApartMs, g_wordPauseMs);
   bench::HookAndDictionary setup(KANASIFT_BENCH_DICT);
   if (!setup.Start()) return 1;
   MigemoLoadThread& dictionary = setup.dictionary();

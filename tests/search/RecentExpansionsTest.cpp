@@ -43,6 +43,23 @@ TEST(RecentExpansions, KeepsRecentAnswersWithinTheirBoundsButNeverAFailure) {
   EXPECT_EQ(dictionary.queries.size(), 10u);
 }
 
+TEST(RecentExpansions, TheLongAnswersOfShortInputsOutliveManyShortOnes) {
+  ScriptedDictionary dictionary;
+  RecentExpansions kept(dictionary, 4);
+  dictionary.answer = std::string(RecentExpansions::kDearAnswerBytes, 'k');
+  kept.Query("k", nullptr);
+  for (int i = 0; i < 20; ++i) {
+    dictionary.answer = "w" + std::to_string(i);
+    kept.Query("word" + std::to_string(i), nullptr);
+  }
+  const std::size_t asked = dictionary.queries.size();
+  EXPECT_EQ(kept.Query("k", nullptr), std::string(RecentExpansions::kDearAnswerBytes, 'k'));
+  EXPECT_EQ(kept.Query("word19", nullptr), "w19");
+  EXPECT_EQ(dictionary.queries.size(), asked) << "both kept";
+  kept.Query("word0", nullptr);  // long gone: asked again
+  EXPECT_EQ(dictionary.queries.size(), asked + 1);
+}
+
 // A dictionary that takes a moment per query and may be asked from several threads.
 class SlowDictionary : public Dictionary {
  public:
