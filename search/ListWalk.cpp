@@ -82,6 +82,7 @@ WalkResult WalkListView(ListView& view, ListNameReader& names, CandidateTest& te
         selected.clear();
         found = -1;
         result.anyMatch = false;
+        result.matchedText.clear();
         k = -1;
         continue;
       }
