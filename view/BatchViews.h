@@ -107,9 +107,9 @@ class BatchViewProvider : public ViewProvider {
   // The names of the list view read whole last (names do not change while a user types):
   // a step in the same view with the same item count, within kNamesTrustedMs of that
   // read, matches these instead of waiting for the view's thread to read every name
-  // again. The walk checks its candidate against the view itself (ListView::ConfirmName),
-  // and a step that finds nothing in them walks the view's own names; a name of the
-  // step's own answer that differs drops them. Null when there are none for the view.
+  // again. The walk checks its candidate against the view itself (ListView::ConfirmName);
+  // a name of the step's own answer that differs drops them, and a step that then finds
+  // nothing walks the view's own names (ConfirmNone). Null when there are none for the view.
   const ViewSnapshot* KeptNames(HWND view, int itemCount) const;
   void DropKeptNames() { keptNames_.reset(); }
   // On by default, trusted for kNamesTrustedMs; off, every step reads every name it
